@@ -1,0 +1,1 @@
+// phone_list_page

@@ -1,0 +1,15 @@
+// The IP Phone List page and the list-view routines that the Zones page borrows from it.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "service/config_store.h"
+
+extern wchar_t g_dataFilePath[kPathUnits];
+extern int g_sortDirection;
+
+void InitPhoneListColumns(HWND listView);
+void FillPhoneListFromCucm(HWND listView);
+void ApplyDeviceSelections(HWND page);
+int CALLBACK ComparePhoneListItems(LPARAM first, LPARAM second, LPARAM sortParameter);

@@ -1,0 +1,1 @@
+// risport_client

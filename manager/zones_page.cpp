@@ -1,0 +1,1 @@
+// zones_page

@@ -1,0 +1,1 @@
+#include "service/event_log.h"

@@ -1,0 +1,1 @@
+#include "service/port_slots.h"

@@ -1,0 +1,23 @@
+// The service shell: command line, install and removal, the service main function, its
+// control handler, and the worker that reads the settings and starts the long-lived threads.
+#pragma once
+
+#include <windows.h>
+
+inline constexpr wchar_t kServiceName[] = L"Dravik QAX";
+inline constexpr char kServiceVersion[] = "v.2.5";
+
+extern SERVICE_STATUS g_serviceStatus;
+extern SERVICE_STATUS_HANDLE g_serviceStatusHandle;
+extern HANDLE g_serviceStopEvent;
+// The service's one lock: guards the port slot table and nothing else.
+extern CRITICAL_SECTION g_portSlotLock;
+// True while the worker runs in a console ("-run") rather than under the service manager.
+extern bool g_consoleMode;
+
+void StartServiceDispatcher();
+void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
+void WINAPI ServiceCtrlHandler(DWORD control);
+DWORD WINAPI ServiceWorkerMain(LPVOID parameter);
+void InstallService();
+void UninstallService();

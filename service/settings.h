@@ -1,0 +1,39 @@
+// What the worker reads once at start-up: the settings, the phone targets and the zones.
+// Written on the worker before any other thread exists; read-only afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "service/config_store.h"
+
+extern wchar_t g_dataFilePath[kPathUnits];
+extern wchar_t httpServerIP[kAddressUnits];
+extern int httpServerPort;
+extern wchar_t wzMulticastTargetIP[kAddressUnits];
+extern wchar_t wzMulticastUsername[kTextUnits];
+extern wchar_t wzMulticastPassword[kTextUnits];
+extern int iMulticastVolume;
+extern wchar_t wzMulticastMessageText[kTextUnits];
+extern wchar_t wzMulticastAlertSound[kTextUnits];
+extern int MulticastMaxDuration;
+
+// One phone that the service pages when it is a member of the chosen zone.
+struct PhoneClient {
+    char ip[16];
+    wchar_t deviceName[16];
+};
+inline constexpr int kMaxPhoneClients = 256;
+extern PhoneClient* g_phoneClients;
+extern int g_phoneClientCount;
+
+extern ZoneRecord* g_zoneTable;
+extern int g_zoneCount;
+
+int ReadProgramSettings();
+DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* buffer, bool showBox);
+HKEY OpenSettingsKey(const wchar_t* subkeyPath);
+void LoadZones();
+void InitializePhoneClientList(const wchar_t* selectionText);
+int CUCMreadFileSEPtoIP(const wchar_t* deviceName, wchar_t* ipOut, size_t ipCapacity);
