@@ -1,1 +1,3 @@
-// about_page
+#include "manager/sheet.h"
+
+INT_PTR CALLBACK AboutPageProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -1,6 +1,10 @@
 // Resource and control ids of QAXmanager.
 #pragma once
 
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
 // Strings
 #define IDS_APP_TITLE 103
 #define IDS_WINDOW_CLASS 109

@@ -1,1 +1,3 @@
-// zones_page
+#include "manager/sheet.h"
+
+INT_PTR CALLBACK ZonesPageProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -1,1 +1,3 @@
-// http_server
+#include "service/http_server.h"
+
+DWORD WINAPI HttpServerThread(LPVOID) { return 0; }

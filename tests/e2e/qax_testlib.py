@@ -25,8 +25,14 @@ def exe(name):
 
 
 def run_wine(args, timeout=60, **kwargs):
-    return subprocess.run([WINE] + list(args), stdin=subprocess.DEVNULL, capture_output=True,
-                          timeout=timeout, **kwargs)
+    """Runs a Wine program to its end. Output goes through files, not pipes: Wine's background
+    programs inherit the standard handles and would hold a pipe open."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.run([WINE] + list(args), stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                              timeout=timeout, **kwargs)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
 
 
 # ---------------------------------------------------------------------------------------
@@ -103,39 +109,30 @@ def write_data_file(path, lines):
 
 
 class ConsoleService:
-    """QAXservice.exe -run under Wine, its console output collected as it comes."""
+    """QAXservice.exe -run under Wine, its console output collected as it comes (through files:
+    Wine's background programs would hold a pipe open)."""
 
-    def __init__(self, extra_env=None):
+    def __init__(self, args=("-run",), extra_env=None):
         env = dict(os.environ)
         if extra_env:
             env.update(extra_env)
-        self.proc = subprocess.Popen([WINE, exe("QAXservice.exe"), "-run"], stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
-        self._out = bytearray()
-        self._err = bytearray()
-        self._lock = threading.Lock()
-        self._threads = [threading.Thread(target=self._pump, args=(self.proc.stdout, self._out), daemon=True),
-                         threading.Thread(target=self._pump, args=(self.proc.stderr, self._err), daemon=True)]
-        for t in self._threads:
-            t.start()
+        self._out = tempfile.TemporaryFile()
+        self._err = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen([WINE, exe("QAXservice.exe")] + list(args), stdin=subprocess.DEVNULL,
+                                     stdout=self._out, stderr=self._err, env=env)
 
-    def _pump(self, stream, sink):
-        while True:
-            chunk = stream.read1(65536) if hasattr(stream, "read1") else stream.read(1)
-            if not chunk:
-                return
-            with self._lock:
-                sink.extend(chunk)
+    @staticmethod
+    def _read(f):
+        f.seek(0)
+        return f.read()
 
     @property
     def output(self):
-        with self._lock:
-            return bytes(self._out)
+        return self._read(self._out)
 
     @property
     def errors(self):
-        with self._lock:
-            return bytes(self._err)
+        return self._read(self._err)
 
     def wait_for(self, text, timeout=30.0):
         """Waits until the console output holds text (bytes or str); returns the output."""
@@ -163,14 +160,14 @@ class ConsoleService:
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait(timeout=30)
-        for t in self._threads:
-            t.join(timeout=5)
 
     def __enter__(self):
         return self
 
     def __exit__(self, *exc):
         self.stop()
+        self._out.close()
+        self._err.close()
 
 
 def wait_listening(address, port, timeout=30.0):
