@@ -4,4 +4,19 @@
 #include <winsock2.h>
 #include <windows.h>
 
+// One accepted phone connection.
+struct SOCKET_INFORMATION {
+    char Buffer[8192];
+    WSABUF DataBuf;
+    SOCKET Socket;
+    sockaddr_in Peer;
+    int PeerLength;
+};
+
+inline constexpr DWORD kMaxConnections = 63;
+extern SOCKET_INFORMATION* g_connections[kMaxConnections];
+extern DWORD g_connectionCount;
+
 DWORD WINAPI HttpServerThread(LPVOID parameter);
+int CreateSocketInformation(SOCKET socket);
+void FreeSocketInformation(DWORD index);

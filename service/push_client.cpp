@@ -1,1 +1,1 @@
-// push_client
+#include "service/push_client.h"

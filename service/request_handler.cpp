@@ -1,1 +1,1 @@
-// request_handler
+#include "service/request_handler.h"

@@ -1,0 +1,6 @@
+// The service's console log: printf-style lines, written whole so that the lines of
+// concurrent job threads do not interleave. Wide texts are narrowed by the caller
+// (NarrowLatin1) and printed with %s.
+#pragma once
+
+void ConsolePrintf(const char* format, ...);
