@@ -10,6 +10,7 @@
 #include "common/message_box.h"
 #include "service/config_store.h"
 #include "service/event_log.h"
+#include "service/service_host.h"
 
 namespace {
 
@@ -125,3 +126,8 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
 }
+
+namespace {
+// The worker creates the service's lock before anything uses it; so does the test program.
+const bool kPortSlotLockReady = InitializeCriticalSectionAndSpinCount(&g_portSlotLock, 1024) != 0;
+}  // namespace
