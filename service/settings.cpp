@@ -1,1 +1,3 @@
 #include "service/settings.h"
+
+int MulticastMaxDuration = 5;
