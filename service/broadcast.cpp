@@ -16,20 +16,6 @@
 
 namespace {
 
-// A range that begins at 0 has a slot for port 0, which RTPportAcquire also returns when no
-// slot is free; a broadcast on it could never be told from none. When that slot was just
-// taken, hold it while taking the next free one, then give it back.
-int AcquireBroadcastPort(const char* requesterIP) {
-    const int port = RTPportAcquire(requesterIP);
-    if (port != 0) return port;
-    // Port 0 is the first slot of its table, so the requester holds it exactly when it is
-    // the first slot found for the requester.
-    if (RTPportFind(requesterIP) != 0) return 0;
-    const int next = RTPportAcquire(requesterIP);
-    RTPportRelease(0);
-    return next;
-}
-
 std::unique_ptr<BroadcastJob> MakeJob(DWORD mode, const wchar_t* phoneIP, DWORD port, const wchar_t* zoneName) {
     std::unique_ptr<BroadcastJob> job(new (std::nothrow) BroadcastJob());
     if (!job) return job;
@@ -80,8 +66,9 @@ void ConfirmAction(DWORD eventId, const ZoneRecord& zone, int port, const PhoneR
 }  // namespace
 
 void StartBroadcast(PhoneRequest* request) {
-    const int port = AcquireBroadcastPort(request->requesterIP);
-    if (port == 0) return;  // no free slot: no reply, the phone may try again
+    // 0: no free slot (no slot of port 0 is ever handed out). No reply: the phone may try again.
+    const int port = RTPportAcquire(request->requesterIP);
+    if (port == 0) return;
     PrintZones();
     ConsolePrintf("Received request for broadcasting to zone...");
     const int zone = FindRequestedZone(request->connection->Buffer);

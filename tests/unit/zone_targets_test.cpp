@@ -6,34 +6,9 @@
 
 #include "common/text.h"
 #include "service/settings.h"
+#include "tests/unit/phone_targets_support.h"
 
 namespace {
-
-// Installs a phone target list for one test and restores the previous one.
-class TargetList {
-public:
-    TargetList(std::initializer_list<std::pair<const char*, const wchar_t*>> targets)
-        : savedClients_(g_phoneClients), savedCount_(g_phoneClientCount) {
-        clients_.reset(new PhoneClient[targets.size() + 1]());
-        int n = 0;
-        for (const auto& [ip, name] : targets) {
-            CopyBounded(clients_[n].ip, sizeof clients_[n].ip, ip);
-            CopyBounded(clients_[n].deviceName, 16, name);
-            ++n;
-        }
-        g_phoneClients = clients_.get();
-        g_phoneClientCount = n;
-    }
-    ~TargetList() {
-        g_phoneClients = savedClients_;
-        g_phoneClientCount = savedCount_;
-    }
-
-private:
-    std::unique_ptr<PhoneClient[]> clients_;
-    PhoneClient* savedClients_;
-    int savedCount_;
-};
 
 std::unique_ptr<ZoneRecord> Zone(const wchar_t* name, const wchar_t* members) {
     std::unique_ptr<ZoneRecord> zone(new ZoneRecord());
