@@ -176,8 +176,8 @@ class BroadcastTest(unittest.TestCase):
         self.assertIn(b"MODE: 0 ZONE: \r\n", out)
         self.assertIn(b"Broadcast success: %s\r\n" % M1[0].encode(), out)
         # Both events name the zone, the group and port, and the initiating phone.
-        for event in (0x4000000B, 0x4000000C):
-            self.assertEventReported(event, ["North", "%s:%d" % (GROUP, FIRST_PORT), INIT[0]])
+        strings = ["North", "%s:%d" % (GROUP, FIRST_PORT), INIT[0]]
+        self.assertEqual(self.broadcast_events(2), [(0x4000000B, 4, strings), (0x4000000C, 4, strings)])
 
         # The slot is free again: the next start gets the same port.
         self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
@@ -185,15 +185,28 @@ class BroadcastTest(unittest.TestCase):
         self.assertEqual(self.phones.bodies(M1[0])[6], receive(FIRST_PORT))
         self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
 
-    def assertEventReported(self, event_id, strings):
-        """Wine stores no events; with WINEDEBUG=+eventlog it traces each report's id and
-        insertion strings on stderr."""
-        errors = self.service.errors.decode("latin-1")
-        reports = [m.start() for m in re.finditer(r"ReportEventW.*0x%08x" % event_id, errors)]
-        self.assertTrue(reports, "event 0x%08x not reported:\n%s" % (event_id, errors[-3000:]))
-        following = errors[reports[-1]:reports[-1] + 2000]
-        for text in strings:
-            self.assertIn(text, following)
+    def reported_events(self):
+        """Wine stores no events; with WINEDEBUG=+eventlog it traces each report (its type and
+        id) and then its insertion strings on stderr. Returns (id, type, strings) in order."""
+        events = []
+        for line in self.service.errors.decode("latin-1").splitlines():
+            report = re.search(r"ReportEventW \(\w+,0x([0-9a-f]{4}),0x[0-9a-f]{4},0x([0-9a-f]{8}),", line)
+            if report:
+                events.append((int(report.group(2), 16), int(report.group(1), 16), []))
+                continue
+            string = re.search(r'trace:eventlog:ReportEventW L"(.*)"$', line)
+            if string and events:
+                events[-1][2].append(string.group(1))
+        return events
+
+    def broadcast_events(self, count, timeout=10.0):
+        """The start and stop events reported so far, once there are `count` (or the time is up)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            events = [e for e in self.reported_events() if e[0] in (0x4000000B, 0x4000000C)]
+            if len(events) >= count or time.monotonic() > deadline:
+                return events
+            time.sleep(0.1)
 
     def test_requests_that_start_or_stop_nothing(self):
         # A stop from a phone that holds no slot: no answer, nothing pushed.
@@ -201,6 +214,7 @@ class BroadcastTest(unittest.TestCase):
         # A start for a zone that does not exist: no answer, nothing pushed, slot given back.
         self.assertEqual(self.ask(INIT[0], start_request("Nowhere"), timeout=2), b"")
         self.assert_quiet(RECORDING, [0, 0, 0, 0])
+        self.assertEqual(self.broadcast_events(1, timeout=0), [])
 
         # Take every slot; the lowest port goes first, so the unknown zone gave its slot back.
         for n, caller in enumerate(CALLERS[:SLOTS]):
@@ -211,6 +225,7 @@ class BroadcastTest(unittest.TestCase):
         # Every slot taken: no answer, no push; the slots held stay as they were.
         self.assertEqual(self.ask(CALLERS[3], start_request("South"), timeout=2), b"")
         self.assert_quiet([OUTSIDER[0]], [9])
+        self.assertEqual(len(self.broadcast_events(4, timeout=0)), 3)
 
         self.assertEqual(self.ask(CALLERS[1], stop_request("South")), ACTION_REPLY)
         self.phones.wait_for_count(OUTSIDER[0], 12)
