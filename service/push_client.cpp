@@ -3,9 +3,7 @@
 #include <winhttp.h>
 
 #include <cstdlib>
-#include <iterator>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "common/text.h"
