@@ -128,6 +128,18 @@ class BroadcastTest(unittest.TestCase):
     def ask(self, phone_ip, request, timeout=10.0):
         return phone_request(phone_ip, SERVER, SERVER_PORT, request, timeout=timeout)
 
+    def printed(self):
+        """The console text as the service formatted it: its standard output is a text-mode
+        stream, which writes every line feed as CR LF."""
+        return self.service.output.replace(b"\r\n", b"\n")
+
+    def wait_printed(self, text, timeout=20.0):
+        deadline = time.monotonic() + timeout
+        while text not in self.printed():
+            if time.monotonic() > deadline:
+                self.fail("the service never printed %r:\n%s" % (text, self.printed()[-3000:].decode("latin-1")))
+            time.sleep(0.1)
+
     def assert_pushes(self, address, expected, timeout=20.0):
         """The phone has received exactly `expected` bodies, in order, and no more."""
         self.phones.wait_for_count(address, len(expected), timeout)
@@ -171,7 +183,7 @@ class BroadcastTest(unittest.TestCase):
                                            SERVICES])
         self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
 
-        out = self.service.output
+        out = self.printed()
         self.assertIn(b"MODE: 1 ZONE: North\r\n", out)
         self.assertIn(b"MODE: 0 ZONE: \r\n", out)
         self.assertIn(b"Broadcast success: %s\r\n" % M1[0].encode(), out)
@@ -252,7 +264,7 @@ class BroadcastTest(unittest.TestCase):
             self.assertLess(elapsed, 5.0)
             self.assertEqual(self.phones.bodies(M1[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
             self.assertEqual(self.phones.bodies(INIT[0]), [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY])
-            self.service.wait_for("WinHttpSendRequest() failed (12029). \r\nError 12029 has occurred.\n")
+            self.wait_printed(b"WinHttpSendRequest() failed (12029). \r\nError 12029 has occurred.\n")
 
             # The stop reaches every phone that answers, while the silent one still holds.
             self.assertEqual(self.ask(INIT[0], stop_request("Stairs")), ACTION_REPLY)
