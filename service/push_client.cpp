@@ -47,13 +47,12 @@ void LogReplyChunk(const char* chunk, const char* phone, ReplyLog log) {
 // Reads the phone's answer to its end, one allocation per chunk. Nothing relies on it but
 // the console.
 void ReadReply(HINTERNET request, const char* phone, ReplyLog log) {
-    DWORD count = 0;
-    do {
-        count = 0;
+    for (;;) {
+        DWORD count = 0;
         if (!WinHttpQueryDataAvailable(request, &count)) {
-            ConsolePrintf("Error %u in WinHttpQueryDataAvailable.\n", GetLastError());
+            ConsolePrintf("Error %u in WinHttpQueryDataAvailable.\n", static_cast<unsigned>(GetLastError()));
         }
-        if (count == 0) break;
+        if (count == 0) return;
         std::unique_ptr<char, FreeDeleter> chunk(static_cast<char*>(calloc(static_cast<size_t>(count) + 1, 1)));
         if (!chunk) {
             ConsolePrintf("Out of memory\n");
@@ -61,11 +60,11 @@ void ReadReply(HINTERNET request, const char* phone, ReplyLog log) {
         }
         DWORD read = 0;
         if (!WinHttpReadData(request, chunk.get(), count, &read)) {
-            ConsolePrintf("Error %u in WinHttpReadData.\n", GetLastError());
+            ConsolePrintf("Error %u in WinHttpReadData.\n", static_cast<unsigned>(GetLastError()));
             continue;
         }
         LogReplyChunk(chunk.get(), phone, log);
-    } while (count > 0);
+    }
 }
 
 // One POST of one body to the phone's CGI/Execute on port 80, in a WinHTTP session of its

@@ -32,9 +32,10 @@ class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 class RecordingPhones:
     """HTTP listeners on port 80 of the given loopback addresses; each records its pushes in
-    arrival order and answers with the phones' success object."""
+    arrival order and answers with the phones' success object. The phones in
+    hang_up_on_text record their text objects and hang up without an answer."""
 
-    def __init__(self, addresses, port=80, poll_interval=0.05):
+    def __init__(self, addresses, port=80, poll_interval=0.05, hang_up_on_text=()):
         self.pushes = {a: [] for a in addresses}
         self._lock = threading.Lock()
         self._changed = threading.Condition(self._lock)
@@ -52,6 +53,9 @@ class RecordingPhones:
                     phones.pushes[self.server.server_address[0]].append(
                         Push(self.requestline, dict(self.headers.items()), body, arrived))
                     phones._changed.notify_all()
+                if self.server.server_address[0] in hang_up_on_text and b"<CiscoIPPhoneText>" in body:
+                    self.close_connection = True
+                    return
                 self.send_response(200)
                 self.send_header("Content-Type", "text/xml")
                 self.send_header("Content-Length", str(len(PHONE_ANSWER)))

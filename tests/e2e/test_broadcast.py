@@ -117,7 +117,8 @@ class BroadcastTest(unittest.TestCase):
         cls.tmp.cleanup()
 
     def setUp(self):
-        self.phones = RecordingPhones(RECORDING)
+        # M2 hangs up on every text object it is sent.
+        self.phones = RecordingPhones(RECORDING, hang_up_on_text=[M2[0]])
         self.addCleanup(self.phones.close)
         self.service = ConsoleService(extra_env={"WINEDEBUG": "+eventlog"})
         self.addCleanup(self.service.__exit__)
@@ -265,8 +266,11 @@ class BroadcastTest(unittest.TestCase):
             self.assertEqual(self.phones.bodies(M1[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
             self.assertEqual(self.phones.bodies(INIT[0]), [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY])
             self.wait_printed(b"WinHttpSendRequest() failed (12029). \r\nError 12029 has occurred.\n")
+            # M2 hung up on its text object and still got the sound.
+            self.assertEqual(self.phones.bodies(M2[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
 
-            # The stop reaches every phone that answers, while the silent one still holds.
+            # The stop reaches every phone that answers, while the silent one still holds; M2's
+            # dismissal goes on to the services object after its blank text went unanswered.
             self.assertEqual(self.ask(INIT[0], stop_request("Stairs")), ACTION_REPLY)
             self.assert_pushes(M2[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
             self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY, TRANSMIT_STOP])
