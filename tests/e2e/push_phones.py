@@ -86,10 +86,6 @@ class RecordingPhones:
         with self._lock:
             self.pushes[address] = []
 
-    def total(self):
-        with self._lock:
-            return sum(len(p) for p in self.pushes.values())
-
     def wait_until(self, predicate, timeout=20.0):
         """Waits until predicate(pushes by address) holds; returns whether it did."""
         deadline = time.monotonic() + timeout

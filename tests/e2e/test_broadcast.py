@@ -152,9 +152,6 @@ class BroadcastTest(unittest.TestCase):
         for address, count in zip(addresses, counts):
             self.assertEqual(len(self.phones.bodies(address)), count, "%s was pushed to" % address)
 
-    def counts(self):
-        return [len(self.phones.bodies(a)) for a in RECORDING]
-
     # -- tests --------------------------------------------------------------------------
 
     def test_start_and_stop_from_the_initiating_phone(self):
