@@ -85,7 +85,11 @@ void UnscrambleCredential(BYTE* data, int count) {
 }
 
 std::wstring UnscrambleStoredCredential(std::vector<BYTE> data) {
-    UnscrambleCredential(data.data(), static_cast<int>(data.size()) - 2);
+    // The last unit is the terminator, whatever it holds: a value written without one must
+    // not bring a still scrambled character into the text.
+    const int textBytes = static_cast<int>(data.size()) - 2;
+    UnscrambleCredential(data.data(), textBytes);
+    data.resize(textBytes > 0 ? static_cast<size_t>(textBytes) : 0);
     return StoredText(data);
 }
 
@@ -101,16 +105,22 @@ std::vector<std::wstring> SplitSelectionList(const std::wstring& text) {
     return items;
 }
 
+namespace {
+// The Windows C runtime counts TAB as printable (a blank); a TAB kept in a field would split
+// the data-file line, so control characters end the text as well.
+bool IsPrintable(wchar_t c) { return iswprint(c) && !iswcntrl(c); }
+}  // namespace
+
 std::wstring TruncateAtNonPrintable(const std::wstring& text) {
     size_t i = 0;
-    while (i < text.size() && iswprint(text[i])) ++i;
+    while (i < text.size() && IsPrintable(text[i])) ++i;
     return text.substr(0, i);
 }
 
 void TruncateAtNonPrintable(wchar_t* text, size_t capacity) {
     if (text == nullptr || capacity == 0) return;
     size_t i = 0;
-    while (i + 1 < capacity && text[i] != 0 && iswprint(text[i])) ++i;
+    while (i + 1 < capacity && text[i] != 0 && IsPrintable(text[i])) ++i;
     text[i] = 0;
 }
 

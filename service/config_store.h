@@ -84,7 +84,8 @@ std::wstring UnscrambleStoredCredential(std::vector<BYTE> data);
 // Device selection list: split at ";" with empty items dropped, order and duplicates kept.
 std::vector<std::wstring> SplitSelectionList(const std::wstring& text);
 
-// Cuts the text at its first character that iswprint rejects.
+// Cuts the text at its first character that iswprint rejects or that is a control character
+// (TAB included, which the Windows C runtime counts as printable).
 std::wstring TruncateAtNonPrintable(const std::wstring& text);
 // In place, for fixed buffers of `capacity` units.
 void TruncateAtNonPrintable(wchar_t* text, size_t capacity);

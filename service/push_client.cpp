@@ -1,1 +1,207 @@
 #include "service/push_client.h"
+
+#include <winhttp.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/text.h"
+#include "common/unique_handle.h"
+#include "service/console_log.h"
+#include "service/phone_xml.h"
+#include "service/settings.h"
+
+namespace {
+
+struct WinHttpHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { WinHttpCloseHandle(h); }
+};
+using UniqueInternet = UniqueHandle<WinHttpHandleTraits>;
+
+struct FreeDeleter {
+    void operator()(char* p) const noexcept { free(p); }
+};
+
+enum class ReplyLog { kNone, kStreamCommand, kWhole };
+
+// The console texts of one push; %s stands for the phone's address.
+struct PushLog {
+    const char* openFailed = "WinHttpOpen failed (%s).";
+    const char* connectFailed = "WinHttpConnect failed (%s).";
+    const char* beforeSend = nullptr;
+    ReplyLog reply = ReplyLog::kNone;
+};
+
+void LogReplyChunk(const char* chunk, const char* phone, ReplyLog log) {
+    if (log == ReplyLog::kWhole) {
+        ConsolePrintf("%s", chunk);
+    } else if (log == ReplyLog::kStreamCommand) {
+        ConsolePrintf("WinHttpReadData: %s", chunk);
+        if (strstr(chunk, "Status=\"0\"") != nullptr) ConsolePrintf("Broadcast success: %s\r\n", phone);
+    }
+}
+
+// Reads the phone's answer to its end, one allocation per chunk. Nothing relies on it but
+// the console.
+void ReadReply(HINTERNET request, const char* phone, ReplyLog log) {
+    for (;;) {
+        DWORD count = 0;
+        if (!WinHttpQueryDataAvailable(request, &count)) {
+            ConsolePrintf("Error %u in WinHttpQueryDataAvailable.\n", static_cast<unsigned>(GetLastError()));
+        }
+        if (count == 0) return;
+        std::unique_ptr<char, FreeDeleter> chunk(static_cast<char*>(calloc(static_cast<size_t>(count) + 1, 1)));
+        if (!chunk) {
+            ConsolePrintf("Out of memory\n");
+            return;
+        }
+        DWORD read = 0;
+        if (!WinHttpReadData(request, chunk.get(), count, &read)) {
+            ConsolePrintf("Error %u in WinHttpReadData.\n", static_cast<unsigned>(GetLastError()));
+            continue;
+        }
+        LogReplyChunk(chunk.get(), phone, log);
+    }
+}
+
+// One POST of one body to the phone's CGI/Execute on port 80, in a WinHTTP session of its
+// own. Returns false when it failed before the body could be sent (the phone cannot be
+// addressed at all), true once the request went out, whatever came back.
+bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password, const PushBody& body,
+                 const PushLog& log) {
+    const std::string phone = NarrowLatin1(phoneIP);
+    UniqueInternet session(WinHttpOpen(L"Dravik VESKA", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session) {
+        ConsolePrintf(log.openFailed, phone.c_str());
+        return false;
+    }
+    UniqueInternet connection(WinHttpConnect(session.get(), phoneIP, INTERNET_DEFAULT_HTTP_PORT, 0));
+    if (!connection) {
+        ConsolePrintf(log.connectFailed, phone.c_str());
+        return false;
+    }
+    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"POST", L"CGI/Execute", nullptr, WINHTTP_NO_REFERER,
+                                              WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+    if (!request) {
+        ConsolePrintf("WinHttpOpenRequest() failed (%d). \r\n", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, username,
+                               password, nullptr)) {
+        ConsolePrintf("WinHttpSetCredentials() failed (%d). \r\n", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (log.beforeSend != nullptr) ConsolePrintf("%s", log.beforeSend);
+    const DWORD length = static_cast<DWORD>(body.length);
+    if (!WinHttpSendRequest(request.get(), L"Content-Type: text/xml\r\n", static_cast<DWORD>(-1),
+                            const_cast<char*>(body.text), length, length, 0)) {
+        const int error = static_cast<int>(GetLastError());
+        ConsolePrintf("WinHttpSendRequest() failed (%d). \r\n", error);
+        ConsolePrintf("Error %d has occurred.\n", error);
+        return true;
+    }
+    if (!WinHttpReceiveResponse(request.get(), nullptr)) {
+        ConsolePrintf("Error %d has occurred.\n", static_cast<int>(GetLastError()));
+        return true;
+    }
+    ReadReply(request.get(), phone.c_str(), log.reply);
+    return true;
+}
+
+}  // namespace
+
+void SendRtpStreamCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* multicastIP, DWORD port,
+                          const wchar_t* username, const wchar_t* password) {
+    PushBody body;
+    if (mode == 1) {
+        BuildTransmitBody(&body, multicastIP, port);
+    } else {
+        // The volume as it is set when the push is made.
+        BuildReceiveBody(&body, multicastIP, port, iMulticastVolume);
+    }
+    PushLog log;
+    log.reply = ReplyLog::kStreamCommand;
+    PushToPhone(phoneIP, username, password, body, log);
+}
+
+void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password) {
+    PushBody body;
+    if (mode == 1) {
+        BuildTransmitStopBody(&body);
+    } else {
+        BuildReceiveStopBody(&body);
+    }
+    PushToPhone(phoneIP, username, password, body, PushLog());
+}
+
+void VESKA_AlertCiscoPhones_Text(DWORD mode, const wchar_t* phoneIP, const wchar_t* username,
+                                 const wchar_t* password, const wchar_t* text, const wchar_t* sound,
+                                 const wchar_t* zoneName) {
+    PushBody body;
+    if (mode == 1) {
+        BuildInitiatorTextBody(&body, text, httpServerIP, httpServerPort, zoneName);
+    } else {
+        BuildMemberTextBody(&body, text);
+    }
+    PushLog textLog;
+    textLog.openFailed = "VESKA_AlertCiscoPhones_Text: WinHttpOpen failed (%s).";
+    // A phone that cannot even be addressed will not play the sound either; one that failed
+    // later may still.
+    if (!PushToPhone(phoneIP, username, password, body, textLog)) return;
+    BuildPlayBody(&body, sound);
+    PushToPhone(phoneIP, username, password, body, PushLog());
+}
+
+void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, const wchar_t* wzPassword) {
+    const std::string phone = NarrowLatin1(wzTargetedDevice);
+    PushBody body;
+    ConsolePrintf("Connecting to %s for dismissal step 1...\r\n", phone.c_str());
+    BuildBlankTextBody(&body);
+    PushLog blankLog;
+    blankLog.beforeSend = "SENDING <CLEAR/BLANK> MESSAGE!!!";
+    if (!PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, blankLog)) return;
+
+    ConsolePrintf("Connecting to %s for dismissal step 2...\r\n", phone.c_str());
+    BuildServicesBody(&body);
+    PushLog servicesLog;
+    servicesLog.openFailed = "WinHttpOpen failed (%s)!";
+    servicesLog.connectFailed = "WinHttpConnect failed (%s)!";
+    servicesLog.reply = ReplyLog::kWhole;
+    PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, servicesLog);
+}
+
+DWORD WINAPI BroadcastStartThread(LPVOID parameter) {
+    std::unique_ptr<BroadcastJob> job(static_cast<BroadcastJob*>(parameter));
+    if (!job) return 1;
+    SendRtpStreamCommand(job->mode, job->phoneIP, job->multicastIP, job->port, job->username, job->password);
+    ConsolePrintf("MODE: %d ZONE: %s\r\n", static_cast<int>(job->mode), NarrowLatin1(job->zoneName).c_str());
+    if (job->mode == 1) {
+        VESKA_AlertCiscoPhones_Text(1, job->phoneIP, job->username, job->password, kInitiatorMessage,
+                                    job->alertSound, job->zoneName);
+    } else {
+        VESKA_AlertCiscoPhones_Text(0, job->phoneIP, job->username, job->password, job->messageText,
+                                    job->alertSound, nullptr);
+    }
+    return 1;
+}
+
+DWORD WINAPI BroadcastStopThread(LPVOID parameter) {
+    std::unique_ptr<BroadcastJob> job(static_cast<BroadcastJob*>(parameter));
+    if (!job) return 1;
+    SendRtpStopCommand(job->mode, job->phoneIP, job->username, job->password);
+    // The initiator's screen is left to the answer to its own STOP request.
+    if (job->mode != 1) DismissAlert(job->phoneIP, job->username, job->password);
+    return 1;
+}
+
+bool StartJobThread(LPTHREAD_START_ROUTINE threadProc, std::unique_ptr<BroadcastJob> job) {
+    if (!job) return false;
+    UniqueKernelHandle thread(CreateThread(nullptr, 0, threadProc, job.get(), 0, nullptr));
+    if (!thread) return false;  // the job goes with `job`
+    job.release();              // the thread frees it
+    return true;
+}

@@ -1,9 +1,13 @@
 // The phones' side of a broadcast: one job thread per phone posts its XML objects to the
-// phone's CGI/Execute.
+// phone's CGI/Execute, each object in an HTTP POST of its own.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+
+// The task of one job thread: one phone in one broadcast start or stop. The thread that is
+// handed a job owns it and frees it when it ends.
 struct BroadcastJob {
     DWORD mode;  // 1: the initiator (transmits); 0: a member (receives)
     wchar_t phoneIP[256];
@@ -12,12 +16,19 @@ struct BroadcastJob {
     wchar_t username[256];
     wchar_t password[256];
     wchar_t messageText[256];
+    // As wide as the settings and zone names they copy, so that a long zone name still
+    // matches its own stop request.
     wchar_t alertSound[256];
     wchar_t zoneName[256];
 };
 
 DWORD WINAPI BroadcastStartThread(LPVOID job);
 DWORD WINAPI BroadcastStopThread(LPVOID job);
+
+// Starts `threadProc` on a thread of its own with the job, which the thread then owns.
+// When the thread cannot be started the job is freed here and false returned.
+bool StartJobThread(LPTHREAD_START_ROUTINE threadProc, std::unique_ptr<BroadcastJob> job);
+
 void SendRtpStreamCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* multicastIP, DWORD port,
                           const wchar_t* username, const wchar_t* password);
 void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password);

@@ -1,5 +1,6 @@
-// The service shell: command line, install and removal, the service main function, its
-// control handler, and the worker that reads the settings and starts the long-lived threads.
+// The service shell: the service main function, its control handler, and the worker that
+// reads the settings and starts the long-lived threads; install and removal live in
+// service_install.cpp, the command line in main.cpp.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +18,11 @@ extern bool g_consoleMode;
 
 void StartServiceDispatcher();
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
+// STOP and SHUTDOWN stop the service; in a console run they end the process with exit code 1
+// and leave any installed service of the same name alone. Other controls re-report the status.
 void WINAPI ServiceCtrlHandler(DWORD control);
 DWORD WINAPI ServiceWorkerMain(LPVOID parameter);
+// What the worker prints once the settings are read: the broadcast settings and the targets.
+void PrintStartupSummary();
 void InstallService();
 void UninstallService();

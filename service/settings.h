@@ -31,9 +31,17 @@ extern int g_phoneClientCount;
 extern ZoneRecord* g_zoneTable;
 extern int g_zoneCount;
 
+// Reads every setting, creates the port slot table, resolves the phone targets and loads the
+// zones. 1 when all was read; 0 when the port slot table could not be created (reading stops
+// there). Ends the process when the settings key cannot be opened.
 int ReadProgramSettings();
+// The stored size of the value (0 when empty or absent), its bytes in the buffer; an absent
+// value shows the absent-value box when showBox is set.
 DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* buffer, bool showBox);
+// Opens a key under HKEY_LOCAL_MACHINE with full access; on failure shows the key box and
+// returns nullptr, and the caller goes on without the key. The caller closes the key.
 HKEY OpenSettingsKey(const wchar_t* subkeyPath);
 void LoadZones();
 void InitializePhoneClientList(const wchar_t* selectionText);
+// Copies the address of the first data-file line named deviceName into ipOut; 1 when found.
 int CUCMreadFileSEPtoIP(const wchar_t* deviceName, wchar_t* ipOut, size_t ipCapacity);

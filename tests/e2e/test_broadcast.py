@@ -1,0 +1,298 @@
+"""A broadcast from start to stop on QAXservice.exe -run under Wine: phones ask from their own
+loopback addresses, fake phones record every push they receive."""
+
+import base64
+import os
+import re
+import tempfile
+import time
+import unittest
+import urllib.parse
+import xml.etree.ElementTree as ElementTree
+
+from qax_testlib import (ConsoleService, http_get, phone_request, scramble, seed_registry, wait_listening,
+                         wine_path, write_data_file)
+from push_phones import RecordingPhones, SilentPhone
+
+SERVER = "127.0.30.1"
+SERVER_PORT = 8080
+GROUP = "239.10.10.10"
+FIRST_PORT = 20480
+SLOTS = 3
+USER = "pager"
+PASSWORD = "s3cret word"
+VOLUME = 65
+MESSAGE = "Fire & smoke in <Building 2>"
+SOUND = "Klaxon.raw"
+
+# Phones of the site: (address, device name). DEAD has no listener; SILENT never answers.
+INIT = ("127.0.30.11", "SEP000000000011")
+M1 = ("127.0.30.12", "SEP000000000012")
+M2 = ("127.0.30.13", "SEP000000000013")
+OUTSIDER = ("127.0.30.14", "SEP000000000014")
+DEAD = ("127.0.30.16", "SEP000000000016")
+SILENT = ("127.0.30.17", "SEP000000000017")
+# Phones that start broadcasts without being phones the service pages (nothing listens there).
+CALLERS = ["127.0.30.21", "127.0.30.22", "127.0.30.23", "127.0.30.24"]
+
+LONG_ZONE = "Evacuation " + "x" * 244
+ZONES = [
+    ("North", "first floor", [INIT[1], M1[1], M2[1]]),
+    ("South", "second floor", [OUTSIDER[1]]),
+    ("Stairs", None, [DEAD[1], SILENT[1], M1[1], M2[1]]),
+    ("Lab & Yard", None, [M1[1]]),
+    (LONG_ZONE, None, [M2[1]]),
+]
+# The list order of the targets: the dead and the silent phone are paged first.
+SELECTED = [DEAD, SILENT, INIT, M1, M2, OUTSIDER]
+RECORDING = [INIT[0], M1[0], M2[0], OUTSIDER[0]]
+
+EXECUTE = '<CiscoIPPhoneExecute><ExecuteItem Priority="0" URL="%s"/></CiscoIPPhoneExecute>'
+SERVICES = ("XML=" + EXECUTE % "Init:Services").encode()
+TITLE = "<Title>EMERGENCY ALERT MESSAGE</Title>"
+INITIATOR_TEXT = ("BROADCASTING HAS STARTED - BEGIN SPEAKING NOW.  Press the STOP key below to end broadcast.")
+
+
+def transmit(port):
+    return ("XML=" + EXECUTE % ("RTPMTx:%s:%d" % (GROUP, port)) + "\r\n").encode()
+
+
+def receive(port):
+    return ("XML=" + EXECUTE % ("RTPMRx:%s:%d:%d" % (GROUP, port, VOLUME)) + "\r\n").encode()
+
+
+def initiator_text(zone):
+    return ("XML=<CiscoIPPhoneText>" + TITLE + "<Text>" + INITIATOR_TEXT + "</Text><SoftKeyItem><Name>STOP</Name>"
+            "<URL>http://%s:%d/qax.xml?action=broadcast_stop%%26amp%%3Bzone=%s</URL><Position>1</Position>"
+            "</SoftKeyItem></CiscoIPPhoneText>" % (SERVER, SERVER_PORT, escape(zone))).encode("latin-1")
+
+
+def escape(text):
+    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
+            .replace("'", "&apos;"))
+
+
+MEMBER_TEXT = ("XML=<CiscoIPPhoneText>" + TITLE + "<Text>" + escape(MESSAGE) + "</Text></CiscoIPPhoneText>").encode()
+PLAY = ("XML=" + EXECUTE % ("Play:" + SOUND)).encode()
+TRANSMIT_STOP = ("XML=" + EXECUTE % "RTPMTx:Stop").encode()
+RECEIVE_STOP = ("XML=" + EXECUTE % "RTPMRx:Stop").encode()
+BLANK_TEXT = b"XML=<CiscoIPPhoneText><Title> </Title><Text> </Text></CiscoIPPhoneText>"
+
+ACTION_REPLY = (b"HTTP/1.1 200 OK\r\nContent-type: text/xml\r\nContent-Length: 94\r\nConnection: close\r\n\r\n"
+                + SERVICES)
+
+
+def start_request(zone):
+    return http_get("/qax.xml?action=broadcast_start&zone=%s" % zone, SERVER)
+
+
+def stop_request(zone):
+    return http_get("/qax.xml?action=broadcast_stop&zone=%s" % zone, SERVER)
+
+
+class BroadcastTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        data_file = os.path.join(cls.tmp.name, "CUCMdata.dat")
+        write_data_file(data_file, [("10%02d" % i, "Phone %d" % i, ip, name) for i, (ip, name) in enumerate(SELECTED)])
+        seed_registry({
+            "httpServerIP": SERVER,
+            "httpServerPort": str(SERVER_PORT),
+            "MulticastTargetIP": GROUP,
+            "MulticastTargetPortRangeStart": str(FIRST_PORT),
+            "MulticastTargetPortRangeEnd": str(FIRST_PORT + SLOTS - 1),
+            "MulticastUsername": scramble(USER),
+            "MulticastPassword": scramble(PASSWORD),
+            "MulticastVolume": str(VOLUME),
+            "MulticastMessageText": MESSAGE,
+            "MulticastAlertSound": SOUND,
+            "MulticastMaxDuration": "5",
+            "MulticastDeviceNameSelections": "".join(name + ";" for _, name in SELECTED),
+            "CUCMdatafile": wine_path(data_file),
+        }, ZONES)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.tmp.cleanup()
+
+    def setUp(self):
+        # M2 hangs up on every text object it is sent.
+        self.phones = RecordingPhones(RECORDING, hang_up_on_text=[M2[0]])
+        self.addCleanup(self.phones.close)
+        self.service = ConsoleService(extra_env={"WINEDEBUG": "+eventlog"})
+        self.addCleanup(self.service.__exit__)
+        wait_listening(SERVER, SERVER_PORT)
+
+    # -- helpers ------------------------------------------------------------------------
+
+    def ask(self, phone_ip, request, timeout=10.0):
+        return phone_request(phone_ip, SERVER, SERVER_PORT, request, timeout=timeout)
+
+    def printed(self):
+        """The console text as the service formatted it: its standard output is a text-mode
+        stream, which writes every line feed as CR LF."""
+        return self.service.output.replace(b"\r\n", b"\n")
+
+    def wait_printed(self, text, timeout=20.0):
+        deadline = time.monotonic() + timeout
+        while text not in self.printed():
+            if time.monotonic() > deadline:
+                self.fail("the service never printed %r:\n%s" % (text, self.printed()[-3000:].decode("latin-1")))
+            time.sleep(0.1)
+
+    def assert_pushes(self, address, expected, timeout=20.0):
+        """The phone has received exactly `expected` bodies, in order, and no more."""
+        self.phones.wait_for_count(address, len(expected), timeout)
+        time.sleep(0.3)  # room for a push too many to arrive
+        self.assertEqual(self.phones.bodies(address), expected, address)
+
+    def assert_quiet(self, addresses, counts, settle=1.0):
+        time.sleep(settle)
+        for address, count in zip(addresses, counts):
+            self.assertEqual(len(self.phones.bodies(address)), count, "%s was pushed to" % address)
+
+    # -- tests --------------------------------------------------------------------------
+
+    def test_start_and_stop_from_the_initiating_phone(self):
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+
+        # The initiator transmits, shows the STOP key and plays; it is a member of the zone
+        # itself but gets no receive job.
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY])
+        for member in (M1, M2):
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
+
+        auth = "Basic " + base64.b64encode(("%s:%s" % (USER, PASSWORD)).encode()).decode()
+        for address in (INIT[0], M1[0], M2[0]):
+            for push in self.phones.received(address):
+                self.assertEqual(push.requestline, "POST /CGI/Execute HTTP/1.1")
+                self.assertEqual(push.headers.get("Authorization"), auth)
+                self.assertEqual(push.headers.get("Content-Type"), "text/xml")
+                self.assertEqual(push.headers.get("User-Agent"), "Dravik VESKA")
+                # Every object is well-formed XML, the message's "&" and "<" included.
+                ElementTree.fromstring(push.body[len("XML="):])
+
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
+        for member in (M1, M2):
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
+                                           SERVICES])
+        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
+
+        out = self.printed()
+        self.assertIn(b"MODE: 1 ZONE: North\r\n", out)
+        self.assertIn(b"MODE: 0 ZONE: \r\n", out)
+        self.assertIn(b"Broadcast success: %s\r\n" % M1[0].encode(), out)
+        # Both events name the zone, the group and port, and the initiating phone.
+        strings = ["North", "%s:%d" % (GROUP, FIRST_PORT), INIT[0]]
+        self.assertEqual(self.broadcast_events(2), [(0x4000000B, 4, strings), (0x4000000C, 4, strings)])
+
+        # The slot is free again: the next start gets the same port.
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        self.phones.wait_for_count(M1[0], 9)
+        self.assertEqual(self.phones.bodies(M1[0])[6], receive(FIRST_PORT))
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+
+    def reported_events(self):
+        """Wine stores no events; with WINEDEBUG=+eventlog it traces each report (its type and
+        id) and then its insertion strings on stderr. Returns (id, type, strings) in order."""
+        events = []
+        for line in self.service.errors.decode("latin-1").splitlines():
+            report = re.search(r"ReportEventW \(\w+,0x([0-9a-f]{4}),0x[0-9a-f]{4},0x([0-9a-f]{8}),", line)
+            if report:
+                events.append((int(report.group(2), 16), int(report.group(1), 16), []))
+                continue
+            string = re.search(r'trace:eventlog:ReportEventW L"(.*)"$', line)
+            if string and events:
+                events[-1][2].append(string.group(1))
+        return events
+
+    def broadcast_events(self, count, timeout=10.0):
+        """The start and stop events reported so far, once there are `count` (or the time is up)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            events = [e for e in self.reported_events() if e[0] in (0x4000000B, 0x4000000C)]
+            if len(events) >= count or time.monotonic() > deadline:
+                return events
+            time.sleep(0.1)
+
+    def test_requests_that_start_or_stop_nothing(self):
+        # A stop from a phone that holds no slot: no answer, nothing pushed.
+        self.assertEqual(self.ask(M1[0], stop_request("North"), timeout=2), b"")
+        # A start for a zone that does not exist: no answer, nothing pushed, slot given back.
+        self.assertEqual(self.ask(INIT[0], start_request("Nowhere"), timeout=2), b"")
+        self.assert_quiet(RECORDING, [0, 0, 0, 0])
+        self.assertEqual(self.broadcast_events(1, timeout=0), [])
+
+        # Take every slot; the lowest port goes first, so the unknown zone gave its slot back.
+        for n, caller in enumerate(CALLERS[:SLOTS]):
+            self.assertEqual(self.ask(caller, start_request("South")), ACTION_REPLY)
+            self.phones.wait_for_count(OUTSIDER[0], 3 * (n + 1))
+            self.assertEqual(self.phones.bodies(OUTSIDER[0])[3 * n], receive(FIRST_PORT + n))
+
+        # Every slot taken: no answer, no push; the slots held stay as they were.
+        self.assertEqual(self.ask(CALLERS[3], start_request("South"), timeout=2), b"")
+        self.assert_quiet([OUTSIDER[0]], [9])
+        self.assertEqual(len(self.broadcast_events(4, timeout=0)), 3)
+
+        self.assertEqual(self.ask(CALLERS[1], stop_request("South")), ACTION_REPLY)
+        self.phones.wait_for_count(OUTSIDER[0], 12)
+        self.assertEqual(self.ask(CALLERS[3], start_request("South")), ACTION_REPLY)
+        self.phones.wait_for_count(OUTSIDER[0], 15)
+        self.assertEqual(self.phones.bodies(OUTSIDER[0])[12], receive(FIRST_PORT + 1))
+
+        # A stop naming no zone is answered, stops nothing and keeps the slot held.
+        self.assertEqual(self.ask(CALLERS[0], stop_request("Nowhere")), ACTION_REPLY)
+        self.assert_quiet([OUTSIDER[0]], [15])
+        self.assertEqual(self.ask(CALLERS[0], stop_request("South")), ACTION_REPLY)
+        self.assert_pushes(OUTSIDER[0], self.phones.bodies(OUTSIDER[0])[:15] + [RECEIVE_STOP, BLANK_TEXT, SERVICES])
+
+    def test_unreachable_and_silent_members_delay_no_other_phone(self):
+        with SilentPhone(SILENT[0]) as silent:
+            started = time.monotonic()
+            self.assertEqual(self.ask(INIT[0], start_request("Stairs")), ACTION_REPLY)
+            self.assertTrue(self.phones.wait_until(
+                lambda pushes: all(len(pushes[a]) >= 3 for a in (INIT[0], M1[0], M2[0])), timeout=15),
+                "pushes: %r" % self.phones.pushes)
+            elapsed = time.monotonic() - started
+            # The silent phone still holds its first push unanswered, the dead one has failed.
+            self.assertEqual(silent.accepted(), 1)
+            self.assertLess(elapsed, 5.0)
+            self.assertEqual(self.phones.bodies(M1[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+            self.assertEqual(self.phones.bodies(INIT[0]), [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY])
+            self.wait_printed(b"WinHttpSendRequest() failed (12029). \r\nError 12029 has occurred.\n")
+            # M2 hung up on its text object and still got the sound.
+            self.assertEqual(self.phones.bodies(M2[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+
+            # The stop reaches every phone that answers, while the silent one still holds; M2's
+            # dismissal goes on to the services object after its blank text went unanswered.
+            self.assertEqual(self.ask(INIT[0], stop_request("Stairs")), ACTION_REPLY)
+            self.assert_pushes(M2[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
+            self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY, TRANSMIT_STOP])
+
+    def test_pressing_stop_as_a_phone_would(self):
+        for zone, member in (("Lab & Yard", M1), (LONG_ZONE, M2)):
+            before = len(self.phones.bodies(INIT[0]))
+            self.assertEqual(self.ask(INIT[0], start_request(zone)), ACTION_REPLY)
+            bodies = self.phones.wait_for_count(INIT[0], before + 3)
+            text = bodies[before + 1]
+            self.assertEqual(text, initiator_text(zone))
+
+            # The phone's XML parser unescapes the soft key's URL, and the phone asks for it.
+            key_url = ElementTree.fromstring(text[len("XML="):]).find("SoftKeyItem/URL").text
+            url = urllib.parse.urlsplit(key_url)
+            self.assertEqual((url.hostname, url.port), (SERVER, SERVER_PORT))
+            request = "GET %s?%s HTTP/1.1\r\nHost: %s\r\n\r\n" % (url.path, url.query, url.netloc)
+            reply = phone_request(INIT[0], url.hostname, url.port, request.encode("latin-1"))
+            self.assertEqual(reply, ACTION_REPLY)
+
+            self.assert_pushes(INIT[0], bodies[:before + 3] + [TRANSMIT_STOP])
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
+                                           SERVICES])
+            self.phones.forget(member[0])
+
+
+if __name__ == "__main__":
+    unittest.main()

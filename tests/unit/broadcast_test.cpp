@@ -1,0 +1,210 @@
+// The broadcast control's decisions: which requests are answered, which slot is taken and
+// freed, the beeps and the events. The phones of these tests have addresses where nothing
+// listens, so their job threads end quickly; what the phones receive is the end-to-end
+// tests' part.
+#include "service/broadcast.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/text.h"
+#include "service/port_slots.h"
+#include "service/server_beep.h"
+#include "service/settings.h"
+#include "tests/unit/phone_targets_support.h"
+#include "tests/unit/service_recorders.h"
+#include "tests/unit/zone_test_support.h"
+
+namespace {
+
+constexpr char kServiceAddress[] = "127.0.30.1";
+constexpr char kRequester[] = "127.0.30.111";
+constexpr int kFirstPort = 20480;
+
+std::vector<std::pair<DWORD, DWORD>> g_beeps;
+void RecordBeep(DWORD frequency, DWORD duration) { g_beeps.emplace_back(frequency, duration); }
+
+sockaddr_in Address(const char* dotted, u_short port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = inet_addr(dotted);
+    a.sin_port = htons(port);
+    return a;
+}
+
+// One phone request on a real loopback connection from the phone's own address, as the
+// connection server hands it over.
+class PhoneCall {
+public:
+    PhoneCall(const char* phoneAddress, const std::string& requestLine) {
+        SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in local = Address(kServiceAddress, 0);
+        bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        listen(listener, 1);
+        int length = sizeof local;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
+
+        phone_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in source = Address(phoneAddress, 0);
+        bind(phone_, reinterpret_cast<sockaddr*>(&source), sizeof source);
+        connect(phone_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        connection_.PeerLength = sizeof connection_.Peer;
+        connection_.Socket = accept(listener, reinterpret_cast<sockaddr*>(&connection_.Peer), &connection_.PeerLength);
+        closesocket(listener);
+
+        CopyBounded(connection_.Buffer, sizeof connection_.Buffer,
+                    ("GET " + requestLine + " HTTP/1.1\r\nHost: 127.0.30.1\r\n\r\n").c_str());
+        request_.connection = &connection_;
+        request_.replied = false;
+        CopyBounded(request_.requesterIP, sizeof request_.requesterIP, phoneAddress);
+        WidenLatin1Into(request_.requesterIPw, 16, phoneAddress);
+    }
+    ~PhoneCall() {
+        closesocket(connection_.Socket);
+        closesocket(phone_);
+    }
+    PhoneCall(const PhoneCall&) = delete;
+    PhoneCall& operator=(const PhoneCall&) = delete;
+
+    PhoneRequest* request() { return &request_; }
+
+    // What the service sent, once it has closed its end.
+    std::string Answer() {
+        closesocket(connection_.Socket);
+        connection_.Socket = INVALID_SOCKET;
+        std::string text;
+        char chunk[1024];
+        int n;
+        while ((n = recv(phone_, chunk, sizeof chunk, 0)) > 0) text.append(chunk, static_cast<size_t>(n));
+        return text;
+    }
+
+private:
+    SOCKET phone_ = INVALID_SOCKET;
+    SOCKET_INFORMATION connection_{};
+    PhoneRequest request_{};
+};
+
+class BroadcastControl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        g_beeps.clear();
+        SetBeepHandler(RecordBeep);
+        CopyBounded(wzMulticastTargetIP, kAddressUnits, L"239.1.1.1");
+        CopyBounded(httpServerIP, kAddressUnits, L"127.0.30.1");
+        zones_.Add(L"Lobby", L"SEP001122334455;SEP00AABBCCDDEE");
+        zones_.Add(L"Yard", L"SEP0000000000AA");
+        g_zoneTable = zones_.Records();
+        g_zoneCount = zones_.Count();
+        ASSERT_EQ(RTPportCreateTable(kFirstPort, kFirstPort + 1), 1);
+    }
+    void TearDown() override {
+        SetBeepHandler(nullptr);
+        g_zoneTable = nullptr;
+        g_zoneCount = 0;
+        RTPportCreateTable(0, -1);
+        WSACleanup();
+    }
+
+    static std::vector<std::pair<DWORD, DWORD>> Confirmation() { return {{300, 100}, {500, 100}, {700, 100}}; }
+
+    ZoneTable zones_;
+    // The requester is a member of Lobby itself; 127.0.30.112 is the other member.
+    TargetList targets_{{"127.0.30.112", L"SEP00AABBCCDDEE"},
+                        {kRequester, L"SEP001122334455"},
+                        {"127.0.30.130", L"SEP0000000000FF"}};
+    EventRecorder events_;
+};
+
+const std::string kActionReply =
+    "HTTP/1.1 200 OK\r\nContent-type: text/xml\r\nContent-Length: 94\r\nConnection: close\r\n\r\n"
+    "XML=<CiscoIPPhoneExecute><ExecuteItem Priority=\"0\" URL=\"Init:Services\"/></CiscoIPPhoneExecute>";
+
+}  // namespace
+
+TEST_F(BroadcastControl, StartAndStopAnswerBeepReportAndFreeTheSlot) {
+    PhoneCall start(kRequester, "/qax.xml?action=broadcast_start&zone=Lobby");
+    StartBroadcast(start.request());
+    EXPECT_TRUE(start.request()->replied);
+    EXPECT_EQ(start.Answer(), kActionReply);
+    EXPECT_EQ(RTPportFind(kRequester), kFirstPort);
+
+    // The requester's own member entry beeps in place of a job, before the confirmation.
+    std::vector<std::pair<DWORD, DWORD>> expected{{500, 200}};
+    for (auto beep : Confirmation()) expected.push_back(beep);
+    EXPECT_EQ(g_beeps, expected);
+    ASSERT_EQ(events_.events().size(), 1u);
+    EXPECT_EQ(events_.events()[0].id, 0x4000000Bu);
+    EXPECT_EQ(events_.events()[0].type, EVENTLOG_INFORMATION_TYPE);
+    const std::vector<std::wstring> strings{L"Lobby", L"239.1.1.1:20480", L"127.0.30.111"};
+    EXPECT_EQ(events_.events()[0].strings, strings);
+
+    g_beeps.clear();
+    PhoneCall stop(kRequester, "/qax.xml?action=broadcast_stop%26amp%3Bzone=Lobby");
+    EXPECT_EQ(StopBroadcast(stop.request()), 1);
+    EXPECT_EQ(stop.Answer(), kActionReply);
+    EXPECT_EQ(g_beeps, expected);
+    ASSERT_EQ(events_.events().size(), 2u);
+    EXPECT_EQ(events_.events()[1].id, 0x4000000Cu);
+    EXPECT_EQ(events_.events()[1].type, EVENTLOG_INFORMATION_TYPE);
+    EXPECT_EQ(events_.events()[1].strings, strings);
+
+    EXPECT_EQ(RTPportFind(kRequester), -1);
+    EXPECT_EQ(RTPportAcquire("127.0.30.120"), kFirstPort);
+}
+
+TEST_F(BroadcastControl, ZoneWithoutPagedPhonesStillStartsForTheInitiator) {
+    PhoneCall start(kRequester, "/qax.xml?action=broadcast_start&zone=Yard");
+    StartBroadcast(start.request());
+    EXPECT_TRUE(start.request()->replied);
+    EXPECT_EQ(g_beeps, Confirmation());
+    ASSERT_EQ(events_.events().size(), 1u);
+    EXPECT_EQ(events_.events()[0].strings,
+              (std::vector<std::wstring>{L"Yard", L"239.1.1.1:20480", L"127.0.30.111"}));
+}
+
+TEST_F(BroadcastControl, StartsThatFindNoSlotOrNoZoneLeaveEverythingAsItWas) {
+    // Unknown zone: no answer, and the slot just taken is given back.
+    PhoneCall unknown(kRequester, "/qax.xml?action=broadcast_start&zone=lobby");
+    StartBroadcast(unknown.request());
+    EXPECT_FALSE(unknown.request()->replied);
+    EXPECT_EQ(RTPportFind(kRequester), -1);
+
+    // Every slot held: no answer, nothing taken.
+    ASSERT_EQ(RTPportAcquire("127.0.30.121"), kFirstPort);
+    ASSERT_EQ(RTPportAcquire("127.0.30.122"), kFirstPort + 1);
+    PhoneCall full(kRequester, "/qax.xml?action=broadcast_start&zone=Lobby");
+    StartBroadcast(full.request());
+    EXPECT_FALSE(full.request()->replied);
+    EXPECT_EQ(RTPportFind(kRequester), -1);
+    EXPECT_EQ(RTPportFind("127.0.30.121"), kFirstPort);
+    EXPECT_EQ(RTPportFind("127.0.30.122"), kFirstPort + 1);
+
+    EXPECT_TRUE(g_beeps.empty());
+    EXPECT_TRUE(events_.events().empty());
+    EXPECT_EQ(unknown.Answer(), "");
+    EXPECT_EQ(full.Answer(), "");
+}
+
+TEST_F(BroadcastControl, StopsThatStopNothing) {
+    // A phone that holds no slot: no answer, and the handler is told to end the request.
+    PhoneCall stranger(kRequester, "/qax.xml?action=broadcast_stop&zone=Lobby");
+    EXPECT_EQ(StopBroadcast(stranger.request()), 0);
+    EXPECT_FALSE(stranger.request()->replied);
+    EXPECT_EQ(stranger.Answer(), "");
+
+    // A slot holder naming no zone: answered, and the broadcast's slot stays held.
+    ASSERT_EQ(RTPportAcquire(kRequester), kFirstPort);
+    PhoneCall unknown(kRequester, "/qax.xml?action=broadcast_stop&zone=Nowhere");
+    EXPECT_EQ(StopBroadcast(unknown.request()), 1);
+    EXPECT_EQ(unknown.Answer(), kActionReply);
+    EXPECT_EQ(RTPportFind(kRequester), kFirstPort);
+
+    EXPECT_TRUE(g_beeps.empty());
+    EXPECT_TRUE(events_.events().empty());
+}

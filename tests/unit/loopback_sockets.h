@@ -1,0 +1,68 @@
+// Loopback socket pairs for tests of the phone endpoint: a phone's end bound to its own
+// source address, and the service's accepted end, as the connection server would hold it.
+#pragma once
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <string>
+
+// The addresses of these tests: the service side and the phones' sources.
+inline constexpr char kServiceAddress[] = "127.0.20.1";
+
+class WinsockSession {
+public:
+    WinsockSession() { WSAStartup(MAKEWORD(2, 2), &data_); }
+    ~WinsockSession() { WSACleanup(); }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+
+private:
+    WSADATA data_;
+};
+
+class OwnedSocket {
+public:
+    OwnedSocket() = default;
+    explicit OwnedSocket(SOCKET s) : socket_(s) {}
+    ~OwnedSocket() { reset(); }
+    OwnedSocket(OwnedSocket&& other) noexcept : socket_(other.release()) {}
+    OwnedSocket& operator=(OwnedSocket&& other) noexcept {
+        if (this != &other) {
+            reset();
+            socket_ = other.release();
+        }
+        return *this;
+    }
+    SOCKET get() const { return socket_; }
+    SOCKET release() {
+        SOCKET s = socket_;
+        socket_ = INVALID_SOCKET;
+        return s;
+    }
+    void reset() {
+        if (socket_ != INVALID_SOCKET) closesocket(socket_);
+        socket_ = INVALID_SOCKET;
+    }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+};
+
+// A listening socket on the service address and a port that the system picks.
+OwnedSocket ListenOnFreePort(u_short* port);
+
+// One connection: the phone's end (client) from sourceAddress, and the accepted end, made
+// non-blocking like the server's.
+struct PhoneConnection {
+    OwnedSocket phone;
+    OwnedSocket accepted;
+};
+PhoneConnection ConnectPhone(SOCKET listener, u_short port, const char* sourceAddress);
+
+// Everything the peer sends until it closes, or until nothing more comes for quietMs.
+std::string ReceiveAll(SOCKET socket, int quietMs);
+
+// True when the peer has closed the connection (a read returns end of stream or a reset)
+// within waitMs.
+bool PeerClosed(SOCKET socket, int waitMs);
