@@ -20,7 +20,13 @@ std::vector<RecordedBox> g_boxes;
 int RecordBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
     g_boxes.push_back({owner, text ? text : L"", caption ? caption : L"", flags});
     // Death tests read the boxes a dying child showed from its standard error.
-    std::fprintf(stderr, "BOX[%ls|%ls]\n", caption ? caption : L"", text ? text : L"");
+    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"") + L"]";
+    for (wchar_t c : line) {
+        if (c == L'\r') std::fputs("\\r", stderr);
+        else if (c == L'\n') std::fputs("\\n", stderr);
+        else std::fputc(c < 0x80 ? static_cast<char>(c) : '?', stderr);
+    }
+    std::fputc('\n', stderr);
     std::fflush(stderr);
     return IDOK;
 }
