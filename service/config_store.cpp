@@ -101,16 +101,22 @@ std::vector<std::wstring> SplitSelectionList(const std::wstring& text) {
     return items;
 }
 
+namespace {
+// The C runtime of Windows counts TAB as printable (it is a blank there), but no control
+// character may reach a data-file field, where TAB and the line end are separators.
+bool IsPrintableCharacter(wchar_t c) { return iswprint(c) && !iswcntrl(c); }
+}  // namespace
+
 std::wstring TruncateAtNonPrintable(const std::wstring& text) {
     size_t i = 0;
-    while (i < text.size() && iswprint(text[i])) ++i;
+    while (i < text.size() && IsPrintableCharacter(text[i])) ++i;
     return text.substr(0, i);
 }
 
 void TruncateAtNonPrintable(wchar_t* text, size_t capacity) {
     if (text == nullptr || capacity == 0) return;
     size_t i = 0;
-    while (i + 1 < capacity && text[i] != 0 && iswprint(text[i])) ++i;
+    while (i + 1 < capacity && text[i] != 0 && IsPrintableCharacter(text[i])) ++i;
     text[i] = 0;
 }
 
