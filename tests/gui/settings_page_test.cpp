@@ -29,6 +29,7 @@ const std::map<std::wstring, std::wstring> kPageTexts = {
     {kValueServerPort, L""},
     {kValueCucmUsername, L""},
     {kValueCucmPassword, L""},
+    {kValueDataFile, TestDirectory() + L"\\settings_phones.dat"},
 };
 
 // "pager" and "s3cret" as the manager stores them: each UTF-16LE byte XOR 0x37, then 0 0.
@@ -145,7 +146,7 @@ TEST_F(SettingsPageTest, OneAbsentValueShowsExactlyOneBoxAndFillsTheRest) {
     SeedSettings(texts, Credentials());
     SheetHarness harness;
     ASSERT_EQ(1u, RecordedBoxes().size());
-    const RecordedBox& box = RecordedBoxes()[0];
+    const SheetBox& box = RecordedBoxes()[0];
     EXPECT_EQ(kAbsentText, box.text);
     EXPECT_EQ(L"Dravik Software", box.caption);
     EXPECT_EQ(static_cast<UINT>(MB_SERVICE_NOTIFICATION | MB_ICONERROR), box.flags);
