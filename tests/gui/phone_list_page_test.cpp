@@ -12,9 +12,12 @@
 #include "manager/risport_client.h"
 #include "manager/sheet.h"
 #include "phone_test_support.h"
+#include "sheet_harness.h"
 #include "service/config_store.h"
 
 namespace {
+
+using namespace phonetest;
 
 constexpr wchar_t kConfirmText[] =
     L"Halvenor will attempt to connect to your CUCM server to obtain the list of IP telephones.  \r\n\r\nProceed?";

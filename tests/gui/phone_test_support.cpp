@@ -8,6 +8,7 @@
 
 #include "common/message_box.h"
 
+namespace phonetest {
 namespace {
 
 constexpr wchar_t kStandInClass[] = L"QaxPhoneListSheetStandIn";
@@ -94,6 +95,24 @@ ScratchDirectory::~ScratchDirectory() {
     RemoveDirectoryW(path_.c_str());
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == nullptr) return bytes;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+    fclose(file);
+    return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == nullptr) return;
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+}
+
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ItemText(HWND listView, int row, int column) {
@@ -149,3 +168,5 @@ bool FakeCucmAddress(const char* serverVariable, const char* portVariable, std::
     *port = static_cast<DWORD>(std::strtoul(portText, nullptr, 10));
     return !server->empty() && *port != 0;
 }
+
+}  // namespace phonetest

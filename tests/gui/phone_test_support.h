@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sheet_harness.h"
+namespace phonetest {
 
 // A plain top-level window standing in for the property sheet: it counts PSM_CHANGED.
 class SheetStandIn {
@@ -31,6 +31,12 @@ private:
 HWND CreatePageFromTemplate(int templateId, HWND parent, DLGPROC proc);
 
 // Records every box shown through ShowMessageBox and answers each with `answer`.
+struct RecordedBox {
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+    UINT flags;
+};
 class AnsweringBoxRecorder {
 public:
     explicit AnsweringBoxRecorder(int answer = IDOK);
@@ -57,6 +63,8 @@ private:
     std::wstring path_;
 };
 
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
 // List-view reading for assertions.
@@ -74,3 +82,5 @@ DWORD AcceptCertificateAsUser(HWND parent, void* request, DWORD error, DWORD fla
 // The fake call manager's address from the environment (tests/e2e/test_risport.py sets it);
 // false when it is not there.
 bool FakeCucmAddress(const char* serverVariable, const char* portVariable, std::wstring* server, DWORD* port);
+
+}  // namespace phonetest

@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace phonetest;
+
 // Nothing listens here: the address is this system's own test range, the port unused.
 constexpr wchar_t kSilentServer[] = L"127.0.40.250";
 constexpr DWORD kSilentPort = 9;
