@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace phonetest;
+
 INT_PTR CALLBACK BarePageProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 // The page's template with its list set up, but without the page's own start-up (registry).

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace phonetest;
+
 class PhoneListColumnsTest : public ::testing::Test {
 protected:
     void SetUp() override {
