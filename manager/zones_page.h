@@ -4,6 +4,11 @@
 
 #include <windows.h>
 
+// The procedures that the zone name field and the description edit had before the page
+// subclassed them.
+extern WNDPROC g_prevZoneNameEditProc;
+extern WNDPROC g_prevDescriptionEditProc;
+
 LRESULT CALLBACK ZoneNameEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK DescriptionEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
 
