@@ -13,3 +13,6 @@ void InitPhoneListColumns(HWND listView);
 void FillPhoneListFromCucm(HWND listView);
 void ApplyDeviceSelections(HWND page);
 int CALLBACK ComparePhoneListItems(LPARAM first, LPARAM second, LPARAM sortParameter);
+// Sorts the list of a column click by that column with ComparePhoneListItems in
+// g_sortDirection; the caller flips the direction afterwards.
+void SortPhoneListByColumn(const NMLISTVIEW* click);

@@ -1,1 +1,121 @@
-// save_settings
+// Apply: every value of the Settings and IP Phone List pages, in their fixed order, then the
+// device selection list from the ticked rows, then the phone data file.
+#include "manager/save_settings.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "manager/data_file.h"
+#include "manager/phone_list_page.h"
+#include "manager/resource.h"
+#include "manager/settings_key.h"
+#include "manager/sheet.h"
+#include "service/config_store.h"
+
+namespace {
+
+constexpr int kSettingsPage = 0;
+constexpr int kPhoneListPage = 1;
+
+struct SavedControl {
+    int pageIndex;
+    int controlId;
+    const wchar_t* name;
+    bool scrambled;
+};
+
+// Written in this order on every save, changed or not.
+const SavedControl kSavedControls[] = {
+    {kSettingsPage, IDC_HTTP_SERVER_IP, kValueHttpServerIP, false},
+    {kSettingsPage, IDC_HTTP_SERVER_PORT, kValueHttpServerPort, false},
+    {kSettingsPage, IDC_MULTICAST_USERNAME, kValueMulticastUsername, true},
+    {kSettingsPage, IDC_MULTICAST_PASSWORD, kValueMulticastPassword, true},
+    {kSettingsPage, IDC_MULTICAST_TARGET_IP, kValueMulticastTargetIP, false},
+    {kSettingsPage, IDC_PORT_RANGE_START, kValuePortRangeStart, false},
+    {kSettingsPage, IDC_PORT_RANGE_END, kValuePortRangeEnd, false},
+    {kSettingsPage, IDC_ALERT_SOUND, kValueAlertSound, false},
+    {kSettingsPage, IDC_ALERT_TEXT, kValueMessageText, false},
+    {kSettingsPage, IDC_ALERT_VOLUME, kValueMulticastVolume, false},
+    {kSettingsPage, IDC_MAX_DURATION, kValueMaxDuration, false},
+    {kPhoneListPage, IDC_SERVER_ADDRESS, kValueServerAddress, false},
+    {kPhoneListPage, IDC_SERVER_PORT, kValueServerPort, false},
+    {kPhoneListPage, IDC_CUCM_USERNAME, kValueCucmUsername, true},
+    {kPhoneListPage, IDC_CUCM_PASSWORD, kValueCucmPassword, true},
+};
+
+// The control's whole text: nothing typed is cut on its way to the registry.
+std::wstring ControlText(HWND page, int controlId) {
+    HWND control = GetDlgItem(page, controlId);
+    int length = GetWindowTextLengthW(control);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int taken = GetWindowTextW(control, &text[0], length + 1);
+    text.resize(taken > 0 ? static_cast<size_t>(taken) : 0);
+    return text;
+}
+
+// A row's column text, whole: a device name is stored as the row shows it, so that the next
+// start ticks the same row again.
+std::wstring ListCellText(HWND list, int row, int column) {
+    std::wstring text(256, L'\0');
+    for (;;) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = &text[0];
+        item.cchTextMax = static_cast<int>(text.size());
+        LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        if (length < static_cast<LRESULT>(text.size()) - 1 || text.size() >= 65536) {
+            text.resize(wcsnlen(text.c_str(), text.size()));
+            return text;
+        }
+        text.assign(text.size() * 2, L'\0');
+    }
+}
+
+// Each ticked row's device name followed by ";", in row order (the order shown).
+std::wstring DeviceSelectionList(HWND phoneListPage) {
+    HWND list = GetDlgItem(phoneListPage, IDC_PHONE_LIST);
+    std::wstring selections;
+    int rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
+    for (int row = 0; row < rows; ++row) {
+        UINT state = static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+        if ((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
+        selections += ListCellText(list, row, 3);
+        selections += L';';
+    }
+    return selections;
+}
+
+void WriteControlValue(HKEY key, HWND page, const SavedControl& saved) {
+    std::wstring text = ControlText(page, saved.controlId);
+    if (saved.scrambled) {
+        WriteStoredBytes(key, saved.name, ScrambleCredential(text));
+    } else {
+        WriteStoredText(key, saved.name, text);
+    }
+}
+
+// The key was opened when the sheet started; each save opens it afresh in its place.
+void ReopenSettingsKey() {
+    UniqueRegKey key = OpenSettingsKeyOrExit();
+    if (g_hSettingsKey != nullptr) RegCloseKey(g_hSettingsKey);
+    g_hSettingsKey = key.release();
+}
+
+}  // namespace
+
+void SaveAllSettings(HWND sheet) {
+    HWND pages[2] = {
+        reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, kSettingsPage, 0)),
+        reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, kPhoneListPage, 0)),
+    };
+    // Without its pages a save would empty every value: it writes nothing instead.
+    if (pages[kSettingsPage] == nullptr || pages[kPhoneListPage] == nullptr) return;
+
+    ReopenSettingsKey();
+    // Write failures are passed over: the save goes on with the next value.
+    for (const SavedControl& saved : kSavedControls) WriteControlValue(g_hSettingsKey, pages[saved.pageIndex], saved);
+    WriteStoredText(g_hSettingsKey, kValueDeviceSelections, DeviceSelectionList(pages[kPhoneListPage]));
+    CUCMwriteFile(pages[kPhoneListPage], g_dataFilePath);
+}

@@ -1,18 +1,32 @@
-// The manager's operations on the zone tree under the Zones key.
+// The manager's operations on the zone tree under the Zones key: the zone table behind the
+// Zones page, reading a zone's members into its lists, saving and removing a zone.
 #pragma once
 
 #include <windows.h>
 
 #include "service/config_store.h"
 
+// The zones as last loaded, in the registry's enumeration order; names and descriptions only.
 extern ZoneRecord* g_zoneTable;
 extern int g_zoneCount;
 
 void LoadZoneTable();
+// Empties "Assigned", then moves the rows of the chosen zone's members out of "Unassigned".
 int LoadZoneMembers(HWND page);
+// Stores the zone named in the combobox's edit field: description, the "Assigned" rows as
+// members, and takes the "Unassigned" rows out of it. Returns 0, writing nothing, when the
+// name is refused (empty or with a backslash); 1 otherwise.
 int SaveCurrentZone(HWND page);
 int RemoveCurrentZone(HWND page);
 void DeleteZoneKey(const wchar_t* zoneName);
+// 1 when the subkey and everything below it is gone (or was never there), 0 otherwise.
 int DeleteKeyTree(HKEY parent, const wchar_t* subkey);
+// path: a writable buffer of MAX_PATH * 2 characters.
 int DeleteKeyTreeRecurse(HKEY parent, wchar_t* path);
 int FindListItemByText(HWND listView, const wchar_t* text, int column);
+
+// Texts of the refused zone names (Save).
+inline constexpr wchar_t kZoneSaveErrorCaption[] = L"Error Saving Zone";
+inline constexpr wchar_t kZoneNameEmptyText[] = L"Please enter a name for the zone before saving it.";
+inline constexpr wchar_t kZoneNameBackslashText[] =
+    L"A zone name cannot contain a backslash (\\).\r\n\r\nPlease enter another name for the zone.";

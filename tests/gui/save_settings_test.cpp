@@ -1,0 +1,143 @@
+// Apply as the service will read it back: every value in its stored form, the selection list
+// from the ticked rows in row order, the data file rewritten; and the ending when the settings
+// key went away under the running manager.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "manager/resource.h"
+#include "service/config_store.h"
+#include "sheet_harness.h"
+
+namespace {
+
+const wchar_t* const kSavedNames[] = {
+    kValueHttpServerIP,  kValueHttpServerPort, kValueMulticastUsername, kValueMulticastPassword,
+    kValueMulticastTargetIP, kValuePortRangeStart, kValuePortRangeEnd, kValueAlertSound,
+    kValueMessageText,   kValueMulticastVolume, kValueMaxDuration,      kValueServerAddress,
+    kValueServerPort,    kValueCucmUsername,    kValueCucmPassword,
+};
+
+std::wstring DataFilePath() { return TestDirectory() + L"\\phones.dat"; }
+
+void TickRow(HWND list, int row) {
+    LVITEMW item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    PumpMessages(10);
+}
+
+std::wstring Cell(HWND list, int row, int column) {
+    wchar_t text[256] = {};
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 256;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+class SaveSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DeleteFileW(DataFilePath().c_str());
+        ClearBoxes();
+    }
+    void TearDown() override {
+        RemoveSettingsKey();
+        DeleteFileW(DataFilePath().c_str());
+    }
+};
+
+TEST_F(SaveSettingsTest, WritesExactlyTheFifteenValuesAndTheSelectionListInTheirStoredForm) {
+    SeedSettings({{kValueDataFile, DataFilePath()}});
+    SheetHarness harness;
+    harness.Type(0, IDC_HTTP_SERVER_IP, L"10.20.30.40");  // typed, not chosen
+    harness.Type(0, IDC_HTTP_SERVER_PORT, L"8080");
+    harness.Type(0, IDC_MULTICAST_USERNAME, L"ab");
+    harness.Type(0, IDC_MULTICAST_PASSWORD, L"\u00e9\u20ac");
+    harness.Type(0, IDC_MULTICAST_TARGET_IP, L"239.1.1.1");
+    harness.Type(0, IDC_PORT_RANGE_START, L" 20480x");  // the range edits keep any text
+    harness.Type(0, IDC_PORT_RANGE_END, L"20490");
+    harness.Type(0, IDC_ALERT_TEXT, L"Fire drill");
+    harness.Type(0, IDC_ALERT_VOLUME, L"60");
+    harness.Type(0, IDC_MAX_DURATION, L"5");
+    harness.Type(1, IDC_SERVER_ADDRESS, L"127.0.45.9");
+    harness.Type(1, IDC_SERVER_PORT, L"8443");
+    harness.Type(1, IDC_CUCM_USERNAME, L"axl");
+    ClearBoxes();
+    harness.Apply();
+    EXPECT_TRUE(RecordedBoxes().empty());
+
+    auto stored = ReadAllSettings();
+    std::set<std::wstring> names;
+    for (const auto& value : stored) {
+        names.insert(value.first);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.second.type);
+    }
+    std::set<std::wstring> expected(std::begin(kSavedNames), std::end(kSavedNames));
+    expected.insert(kValueDeviceSelections);
+    expected.insert(kValueDataFile);  // seeded, never written by the manager
+    EXPECT_EQ(expected, names);
+
+    EXPECT_EQ(Stored(L"10.20.30.40"), stored[kValueHttpServerIP].data);
+    EXPECT_EQ(Stored(L"8080"), stored[kValueHttpServerPort].data);
+    EXPECT_EQ(Stored(L" 20480x"), stored[kValuePortRangeStart].data);
+    EXPECT_EQ(Stored(L"Fire drill"), stored[kValueMessageText].data);
+    EXPECT_EQ(Stored(L"127.0.45.9"), stored[kValueServerAddress].data);
+    // Credentials: every byte of the UTF-16LE text XOR 0x37, the terminator left as zeros.
+    EXPECT_EQ((std::vector<BYTE>{0x56, 0x37, 0x55, 0x37, 0, 0}), stored[kValueMulticastUsername].data);
+    EXPECT_EQ((std::vector<BYTE>{0xDE, 0x37, 0x9B, 0x17, 0, 0}), stored[kValueMulticastPassword].data);
+    EXPECT_EQ((std::vector<BYTE>{0x56, 0x37, 0x4F, 0x37, 0x5B, 0x37, 0, 0}), stored[kValueCucmUsername].data);
+    // Fields left empty, and an empty selection, are values of zero bytes.
+    EXPECT_TRUE(stored[kValueAlertSound].data.empty());
+    EXPECT_TRUE(stored[kValueCucmPassword].data.empty());
+    EXPECT_TRUE(stored[kValueDeviceSelections].data.empty());
+}
+
+TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritten) {
+    WriteTestFile(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+                                   "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+                                   "1003\tHall\t10.0.0.3\tSEPC\r\n");
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
+    SheetHarness harness;
+    HWND list = harness.control(1, IDC_PHONE_LIST);
+    ASSERT_EQ(3, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    ASSERT_EQ(L"SEPC", Cell(list, 0, 3));  // the file's lines stand in reverse order
+    TickRow(list, 0);
+    TickRow(list, 2);
+    WriteTestFile(DataFilePath(), "stale");
+    harness.Apply();
+
+    EXPECT_EQ(Stored(L"SEPC;SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
+    EXPECT_EQ("1003\tHall\t10.0.0.3\tSEPC\r\n"
+              "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+              "1001\tLobby\t10.0.0.1\tSEPA\r\n",
+              ReadTestFile(DataFilePath()));
+}
+
+TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWriting) {
+    SeedSettings({{kValueHttpServerPort, L"8080"}});
+    EXPECT_EXIT(
+        {
+            SheetHarness harness;
+            RemoveSettingsKey();
+            harness.Apply();
+        },
+        ::testing::ExitedWithCode(-1),
+        "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+    HKEY key = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &key));
+}
+
+TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeThePageOpensEndsTheManager) {
+    RemoveSettingsKey();
+    EXPECT_EXIT({ SheetHarness harness; }, ::testing::ExitedWithCode(-1),
+                "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+}
+
+}  // namespace
