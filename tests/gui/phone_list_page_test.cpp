@@ -166,6 +166,18 @@ TEST_F(PhoneListPageTest, EachAbsentValueShowsOneBoxAndEmptyValuesShowNone) {
     EXPECT_STREQ(g_dataFilePath, kDefaultDataFilePath);
 }
 
+TEST_F(PhoneListPageTest, AStoredPathTooLongForThePathBufferIsNotUsed) {
+    SeedSettings({{kValueServerAddress, L""}, {kValueServerPort, L""}, {kValueCucmUsername, L""},
+                  {kValueCucmPassword, L""}, {kValueDataFile, dataFile_ + std::wstring(300, L'x')}});
+    CreatePage();
+
+    // Cut to 259 characters it would name another file; unused, every access fails visibly.
+    EXPECT_STREQ(g_dataFilePath, L"");
+    EXPECT_EQ(ListView_GetItemCount(list_), 0);
+    EXPECT_EQ(Text(IDC_STATUS_LINE).rfind(L"Could not open data file ", 0), 0u) << Text(IDC_STATUS_LINE);
+    EXPECT_TRUE(boxes_.boxes().empty());
+}
+
 TEST_F(PhoneListPageTest, ShowPasswordTogglesTheMaskWithoutMarkingTheSheetWhileEditsAndButtonsMarkIt) {
     SeedSite();
     CreatePage();
