@@ -129,7 +129,7 @@ TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWritin
             harness.Apply();
         },
         ::testing::ExitedWithCode(-1),
-        "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+        "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\|0x200010\\|desktop");
     HKEY key = nullptr;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &key));
 }
@@ -137,7 +137,7 @@ TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWritin
 TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeThePageOpensEndsTheManager) {
     RemoveSettingsKey();
     EXPECT_EXIT({ SheetHarness harness; }, ::testing::ExitedWithCode(-1),
-                "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+                "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\|0x200010\\|desktop");
 }
 
 }  // namespace

@@ -20,13 +20,14 @@ std::vector<SheetBox> g_boxes;
 int RecordBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
     g_boxes.push_back({owner, text ? text : L"", caption ? caption : L"", flags});
     // Death tests read the boxes a dying child showed from its standard error.
-    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"") + L"]";
+    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"");
     for (wchar_t c : line) {
         if (c == L'\r') std::fputs("\\r", stderr);
         else if (c == L'\n') std::fputs("\\n", stderr);
         else std::fputc(c < 0x80 ? static_cast<char>(c) : '?', stderr);
     }
-    std::fputc('\n', stderr);
+    const char* ownerName = owner == nullptr ? "none" : owner == GetDesktopWindow() ? "desktop" : "window";
+    std::fprintf(stderr, "|0x%X|%s\n", flags, ownerName);
     std::fflush(stderr);
     return IDOK;
 }
