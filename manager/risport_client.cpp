@@ -68,17 +68,16 @@ BOOL SendSelectCmDevice(HINTERNET request) {
                             const_cast<char*>(kSelectCmDeviceBody), sizeof kSelectCmDeviceBody - 1);
 }
 
-// Sends the request; a certificate from an untrusted issuer goes to the user first.
-void SendWithCertificateCheck(HINTERNET request) {
+// Sends the request; a certificate from an untrusted issuer goes to the user first. True
+// when the request was sent and answered.
+bool SendWithCertificateCheck(HINTERNET request) {
     for (;;) {
-        if (SendSelectCmDevice(request) || GetLastError() != ERROR_INTERNET_INVALID_CA) return;
+        if (SendSelectCmDevice(request)) return true;
+        if (GetLastError() != ERROR_INTERNET_INVALID_CA) return false;
         const DWORD answer =
             ShowCertificateDialog(GetDesktopWindow(), request, ERROR_INTERNET_INVALID_CA, kCertificateDialogFlags);
-        if (answer == ERROR_SUCCESS) {
-            SendSelectCmDevice(request);
-            return;
-        }
-        if (answer != ERROR_INTERNET_FORCE_RETRY) return;  // declined: no status to read
+        if (answer == ERROR_SUCCESS) return SendSelectCmDevice(request) != FALSE;
+        if (answer != ERROR_INTERNET_FORCE_RETRY) return false;  // declined
     }
 }
 
@@ -176,8 +175,10 @@ int CUCMrequestDeviceList(const wchar_t* server, DWORD port, const wchar_t* user
         HttpOpenRequestW(connection.get(), L"POST", kRisPortObject, nullptr, nullptr, nullptr, kRequestFlags, 0));
     if (!request) return 0;
 
-    SendWithCertificateCheck(request.get());
-    const DWORD status = QueryStatusCode(request.get());
+    const bool answered = SendWithCertificateCheck(request.get());
+    DWORD status = QueryStatusCode(request.get());
+    // Without an answer there is no status, whatever the query made of the empty request.
+    if (!answered) status = kUnreadStatus;
     if (status != HTTP_STATUS_OK) {
         ShowCucmError(status);
         return 0;

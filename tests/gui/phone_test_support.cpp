@@ -1,6 +1,10 @@
 #include "phone_test_support.h"
 
+#include <wininet.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 
 #include "common/message_box.h"
 
@@ -58,16 +62,16 @@ HWND CreatePageFromTemplate(int templateId, HWND parent, DLGPROC proc) {
     return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), parent, proc, 0);
 }
 
-MessageBoxRecorder::MessageBoxRecorder(int answer) {
+AnsweringBoxRecorder::AnsweringBoxRecorder(int answer) {
     g_boxes.clear();
     g_boxAnswer = answer;
     SetMessageBoxHandler(RecordBox);
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHandler(nullptr); }
+AnsweringBoxRecorder::~AnsweringBoxRecorder() { SetMessageBoxHandler(nullptr); }
 
-const std::vector<RecordedBox>& MessageBoxRecorder::boxes() const { return g_boxes; }
-void MessageBoxRecorder::setAnswer(int answer) { g_boxAnswer = answer; }
+const std::vector<RecordedBox>& AnsweringBoxRecorder::boxes() const { return g_boxes; }
+void AnsweringBoxRecorder::setAnswer(int answer) { g_boxAnswer = answer; }
 
 ScratchDirectory::ScratchDirectory() {
     wchar_t temp[MAX_PATH] = {};
@@ -88,24 +92,6 @@ ScratchDirectory::~ScratchDirectory() {
         FindClose(search);
     }
     RemoveDirectoryW(path_.c_str());
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) return bytes;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    fclose(file);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (file == nullptr) return;
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -143,10 +129,23 @@ std::wstring WindowText(HWND window) {
     return text.data();
 }
 
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+
+DWORD AcceptCertificateAsUser(HWND, void* request, DWORD error, DWORD) {
+    if (error != ERROR_INTERNET_INVALID_CA) return ERROR_CANCELLED;
+    DWORD flags = 0;
+    DWORD length = sizeof flags;
+    InternetQueryOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &length);
+    flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+    InternetSetOptionW(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
+    return ERROR_SUCCESS;
+}
+
+bool FakeCucmAddress(const char* serverVariable, const char* portVariable, std::wstring* server, DWORD* port) {
+    const char* serverText = std::getenv(serverVariable);
+    const char* portText = std::getenv(portVariable);
+    if (serverText == nullptr || portText == nullptr) return false;
+    server->clear();
+    for (const char* c = serverText; *c != 0; ++c) server->push_back(static_cast<unsigned char>(*c));
+    *port = static_cast<DWORD>(std::strtoul(portText, nullptr, 10));
+    return !server->empty() && *port != 0;
 }

@@ -1,6 +1,6 @@
 // Test support for the IP Phone List page and the data file: a parent window that records
-// what the page tells the sheet, the page built from its own template, a message-box
-// recorder, and scratch files in a directory of their own.
+// what the page tells the sheet, the page built from its own template, message boxes
+// recorded and answered as the test chooses, and scratch files in a directory of their own.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 
 #include <string>
 #include <vector>
+
+#include "sheet_harness.h"
 
 // A plain top-level window standing in for the property sheet: it counts PSM_CHANGED.
 class SheetStandIn {
@@ -29,18 +31,12 @@ private:
 HWND CreatePageFromTemplate(int templateId, HWND parent, DLGPROC proc);
 
 // Records every box shown through ShowMessageBox and answers each with `answer`.
-struct RecordedBox {
-    HWND owner;
-    std::wstring text;
-    std::wstring caption;
-    UINT flags;
-};
-class MessageBoxRecorder {
+class AnsweringBoxRecorder {
 public:
-    explicit MessageBoxRecorder(int answer = IDOK);
-    ~MessageBoxRecorder();
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+    explicit AnsweringBoxRecorder(int answer = IDOK);
+    ~AnsweringBoxRecorder();
+    AnsweringBoxRecorder(const AnsweringBoxRecorder&) = delete;
+    AnsweringBoxRecorder& operator=(const AnsweringBoxRecorder&) = delete;
 
     const std::vector<RecordedBox>& boxes() const;
     void setAnswer(int answer);
@@ -61,8 +57,6 @@ private:
     std::wstring path_;
 };
 
-std::string ReadFileBytes(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
 // List-view reading for assertions.
@@ -73,5 +67,10 @@ bool IsTicked(HWND listView, int row);
 void AppendRow(HWND listView, const std::vector<std::wstring>& columns);
 
 std::wstring WindowText(HWND window);
-// Dispatches whatever is queued for this thread's windows.
-void PumpMessages();
+
+// The certificate dialog answered as a user who accepts does: the request is set to trust
+// the unknown issuer, and the dialog returns ERROR_SUCCESS.
+DWORD AcceptCertificateAsUser(HWND parent, void* request, DWORD error, DWORD flags);
+// The fake call manager's address from the environment (tests/e2e/test_risport.py sets it);
+// false when it is not there.
+bool FakeCucmAddress(const char* serverVariable, const char* portVariable, std::wstring* server, DWORD* port);
