@@ -100,7 +100,7 @@ TEST_F(SaveSettingsTest, WritesExactlyTheFifteenValuesAndTheSelectionListInTheir
 }
 
 TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritten) {
-    WriteTestFile(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
                                    "1002\tDesk\t10.0.0.2\tSEPB\r\n"
                                    "1003\tHall\t10.0.0.3\tSEPC\r\n");
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
@@ -110,18 +110,18 @@ TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritte
     ASSERT_EQ(L"SEPC", Cell(list, 0, 3));  // the file's lines stand in reverse order
     TickRow(list, 0);
     TickRow(list, 2);
-    WriteTestFile(DataFilePath(), "stale");
+    WriteFileBytes(DataFilePath(), "stale");
     harness.Apply();
 
     EXPECT_EQ(Stored(L"SEPC;SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
     EXPECT_EQ("1003\tHall\t10.0.0.3\tSEPC\r\n"
               "1002\tDesk\t10.0.0.2\tSEPB\r\n"
               "1001\tLobby\t10.0.0.1\tSEPA\r\n",
-              ReadTestFile(DataFilePath()));
+              ReadFileBytes(DataFilePath()));
 }
 
 TEST_F(SaveSettingsTest, SortingTheListBeforeTheSaveOrdersTheSelectionAndTheFileAlike) {
-    WriteTestFile(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
                                   "1002\tDesk\t10.0.0.2\tSEPB\r\n"
                                   "1003\tHall\t10.0.0.3\tSEPC\r\n");
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;SEPC;"}});
@@ -145,12 +145,12 @@ TEST_F(SaveSettingsTest, SortingTheListBeforeTheSaveOrdersTheSelectionAndTheFile
     EXPECT_EQ("1001\tLobby\t10.0.0.1\tSEPA\r\n"
               "1002\tDesk\t10.0.0.2\tSEPB\r\n"
               "1003\tHall\t10.0.0.3\tSEPC\r\n",
-              ReadTestFile(DataFilePath()));
+              ReadFileBytes(DataFilePath()));
 }
 
 TEST_F(SaveSettingsTest, ALongestDeviceNameIsStoredWholeSoThatItTicksItsRowAgain) {
     const std::string name(255, 'N');
-    WriteTestFile(DataFilePath(), "1001\tLobby\t10.0.0.1\t" + name + "\r\n");
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\t" + name + "\r\n");
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
     {
         SheetHarness harness;
