@@ -62,6 +62,7 @@ class RisPortAgainstFakeCucm(unittest.TestCase):
             self.assertEqual(request["requestline"], "POST %s HTTP/1.1" % RISPORT_PATH)
             headers = {name.lower(): value for name, value in request["headers"]}
             self.assertEqual(headers.get("soapaction"), SOAP_ACTION)
+            self.assertEqual(headers.get("user-agent"), "Dravik QAX")
             self.assertNotIn("content-type", headers)
 
     def test_credentials_answer_the_servers_challenge_as_basic_authorization(self):

@@ -17,7 +17,19 @@
 
 namespace {
 
-using namespace phonetest;
+// The sheet harness (registry seeding) has file and box helpers of the same names.
+using phonetest::AcceptCertificateAsUser;
+using phonetest::AnsweringBoxRecorder;
+using phonetest::ColumnTexts;
+using phonetest::CreatePageFromTemplate;
+using phonetest::FakeCucmAddress;
+using phonetest::IsTicked;
+using phonetest::ReadFileBytes;
+using phonetest::RecordedBox;
+using phonetest::ScratchDirectory;
+using phonetest::SheetStandIn;
+using phonetest::WindowText;
+using phonetest::WriteFileBytes;
 
 constexpr wchar_t kConfirmText[] =
     L"Halvenor will attempt to connect to your CUCM server to obtain the list of IP telephones.  \r\n\r\nProceed?";
@@ -164,6 +176,18 @@ TEST_F(PhoneListPageTest, EachAbsentValueShowsOneBoxAndEmptyValuesShowNone) {
     EXPECT_EQ(Text(IDC_CUCM_USERNAME), L"");
     EXPECT_EQ(Text(IDC_CUCM_PASSWORD), L"");
     EXPECT_STREQ(g_dataFilePath, kDefaultDataFilePath);
+}
+
+TEST_F(PhoneListPageTest, AStoredPathTooLongForThePathBufferIsNotUsed) {
+    SeedSettings({{kValueServerAddress, L""}, {kValueServerPort, L""}, {kValueCucmUsername, L""},
+                  {kValueCucmPassword, L""}, {kValueDataFile, dataFile_ + std::wstring(300, L'x')}});
+    CreatePage();
+
+    // Cut to 259 characters it would name another file; unused, every access fails visibly.
+    EXPECT_STREQ(g_dataFilePath, L"");
+    EXPECT_EQ(ListView_GetItemCount(list_), 0);
+    EXPECT_EQ(Text(IDC_STATUS_LINE).rfind(L"Could not open data file ", 0), 0u) << Text(IDC_STATUS_LINE);
+    EXPECT_TRUE(boxes_.boxes().empty());
 }
 
 TEST_F(PhoneListPageTest, ShowPasswordTogglesTheMaskWithoutMarkingTheSheetWhileEditsAndButtonsMarkIt) {

@@ -100,7 +100,7 @@ TEST_F(SaveSettingsTest, WritesExactlyTheFifteenValuesAndTheSelectionListInTheir
 }
 
 TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritten) {
-    WriteTestFile(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
                                    "1002\tDesk\t10.0.0.2\tSEPB\r\n"
                                    "1003\tHall\t10.0.0.3\tSEPC\r\n");
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
@@ -110,14 +110,58 @@ TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritte
     ASSERT_EQ(L"SEPC", Cell(list, 0, 3));  // the file's lines stand in reverse order
     TickRow(list, 0);
     TickRow(list, 2);
-    WriteTestFile(DataFilePath(), "stale");
+    WriteFileBytes(DataFilePath(), "stale");
     harness.Apply();
 
     EXPECT_EQ(Stored(L"SEPC;SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
     EXPECT_EQ("1003\tHall\t10.0.0.3\tSEPC\r\n"
               "1002\tDesk\t10.0.0.2\tSEPB\r\n"
               "1001\tLobby\t10.0.0.1\tSEPA\r\n",
-              ReadTestFile(DataFilePath()));
+              ReadFileBytes(DataFilePath()));
+}
+
+TEST_F(SaveSettingsTest, SortingTheListBeforeTheSaveOrdersTheSelectionAndTheFileAlike) {
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+                                  "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+                                  "1003\tHall\t10.0.0.3\tSEPC\r\n");
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;SEPC;"}});
+    SheetHarness harness;
+    HWND list = harness.control(1, IDC_PHONE_LIST);
+    // A click on "Device Name" until the rows stand A, B, C (the direction flips per click).
+    for (int click = 0; click < 2 && Cell(list, 0, 3) != L"SEPA"; ++click) {
+        NMLISTVIEW notice{};
+        notice.hdr.hwndFrom = list;
+        notice.hdr.idFrom = IDC_PHONE_LIST;
+        notice.hdr.code = LVN_COLUMNCLICK;
+        notice.iItem = -1;
+        notice.iSubItem = 3;
+        SendMessageW(harness.page(1), WM_NOTIFY, IDC_PHONE_LIST, reinterpret_cast<LPARAM>(&notice));
+        PumpMessages(10);
+    }
+    ASSERT_EQ(L"SEPA", Cell(list, 0, 3));
+    harness.Apply();
+
+    EXPECT_EQ(Stored(L"SEPA;SEPC;"), ReadAllSettings()[kValueDeviceSelections].data);
+    EXPECT_EQ("1001\tLobby\t10.0.0.1\tSEPA\r\n"
+              "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+              "1003\tHall\t10.0.0.3\tSEPC\r\n",
+              ReadFileBytes(DataFilePath()));
+}
+
+TEST_F(SaveSettingsTest, ALongestDeviceNameIsStoredWholeSoThatItTicksItsRowAgain) {
+    const std::string name(255, 'N');
+    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\t" + name + "\r\n");
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
+    {
+        SheetHarness harness;
+        TickRow(harness.control(1, IDC_PHONE_LIST), 0);
+        harness.Apply();
+    }
+    EXPECT_EQ(Stored(std::wstring(255, L'N') + L";"), ReadAllSettings()[kValueDeviceSelections].data);
+    SheetHarness reopened;
+    UINT state = static_cast<UINT>(
+        SendMessageW(reopened.control(1, IDC_PHONE_LIST), LVM_GETITEMSTATE, 0, LVIS_STATEIMAGEMASK));
+    EXPECT_EQ(static_cast<UINT>(INDEXTOSTATEIMAGEMASK(2)), state);
 }
 
 TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWriting) {
@@ -129,7 +173,7 @@ TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWritin
             harness.Apply();
         },
         ::testing::ExitedWithCode(-1),
-        "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+        "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\|0x200010\\|desktop");
     HKEY key = nullptr;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &key));
 }
@@ -137,7 +181,7 @@ TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWritin
 TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeThePageOpensEndsTheManager) {
     RemoveSettingsKey();
     EXPECT_EXIT({ SheetHarness harness; }, ::testing::ExitedWithCode(-1),
-                "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\]");
+                "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\|0x200010\\|desktop");
 }
 
 }  // namespace

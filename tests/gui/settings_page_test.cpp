@@ -146,7 +146,7 @@ TEST_F(SettingsPageTest, OneAbsentValueShowsExactlyOneBoxAndFillsTheRest) {
     SeedSettings(texts, Credentials());
     SheetHarness harness;
     ASSERT_EQ(1u, RecordedBoxes().size());
-    const SheetBox& box = RecordedBoxes()[0];
+    const RecordedBox& box = RecordedBoxes()[0];
     EXPECT_EQ(kAbsentText, box.text);
     EXPECT_EQ(L"Dravik Software", box.caption);
     EXPECT_EQ(static_cast<UINT>(MB_SERVICE_NOTIFICATION | MB_ICONERROR), box.flags);

@@ -15,18 +15,19 @@
 
 namespace {
 
-std::vector<SheetBox> g_boxes;
+std::vector<RecordedBox> g_boxes;
 
 int RecordBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
     g_boxes.push_back({owner, text ? text : L"", caption ? caption : L"", flags});
     // Death tests read the boxes a dying child showed from its standard error.
-    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"") + L"]";
+    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"");
     for (wchar_t c : line) {
         if (c == L'\r') std::fputs("\\r", stderr);
         else if (c == L'\n') std::fputs("\\n", stderr);
         else std::fputc(c < 0x80 ? static_cast<char>(c) : '?', stderr);
     }
-    std::fputc('\n', stderr);
+    const char* ownerName = owner == nullptr ? "none" : owner == GetDesktopWindow() ? "desktop" : "window";
+    std::fprintf(stderr, "|0x%X|%s\n", flags, ownerName);
     std::fflush(stderr);
     return IDOK;
 }
@@ -46,7 +47,7 @@ public:
 
 }  // namespace
 
-const std::vector<SheetBox>& RecordedBoxes() { return g_boxes; }
+const std::vector<RecordedBox>& RecordedBoxes() { return g_boxes; }
 void ClearBoxes() { g_boxes.clear(); }
 void RecordMessageBoxes() { SetMessageBoxHandler(RecordBox); }
 
@@ -107,7 +108,7 @@ std::wstring TestDirectory() {
     return directory;
 }
 
-std::string ReadTestFile(const std::wstring& path) {
+std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
     FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr) return bytes;
@@ -118,7 +119,7 @@ std::string ReadTestFile(const std::wstring& path) {
     return bytes;
 }
 
-void WriteTestFile(const std::wstring& path, const std::string& bytes) {
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     FILE* file = _wfopen(path.c_str(), L"wb");
     ASSERT_NE(nullptr, file);
     std::fwrite(bytes.data(), 1, bytes.size(), file);

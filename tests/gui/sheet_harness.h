@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct SheetBox {
+struct RecordedBox {
     HWND owner;
     std::wstring text;
     std::wstring caption;
@@ -17,7 +17,7 @@ struct SheetBox {
 };
 
 // Boxes shown since the last ClearBoxes(); each is answered with IDOK.
-const std::vector<SheetBox>& RecordedBoxes();
+const std::vector<RecordedBox>& RecordedBoxes();
 void ClearBoxes();
 void RecordMessageBoxes();
 
@@ -37,8 +37,8 @@ std::map<std::wstring, RawValue> ReadAllSettings();
 
 // A directory of its own under the Wine temp folder, for data files.
 std::wstring TestDirectory();
-std::string ReadTestFile(const std::wstring& path);
-void WriteTestFile(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
 // Lets the windows process what was sent or posted to them.
 void PumpMessages(DWORD milliseconds = 50);

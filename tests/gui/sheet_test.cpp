@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "manager/resource.h"
+#include "manager/sheet.h"
 #include "service/config_store.h"
 #include "sheet_harness.h"
 
@@ -126,6 +127,19 @@ TEST_F(SheetTest, ShowPasswordLeavesApplyDisabledWhileTypingEnablesIt) {
     EXPECT_FALSE(harness.ApplyEnabled());
     harness.Type(0, IDC_MULTICAST_USERNAME, L"pager2");
     EXPECT_TRUE(harness.ApplyEnabled());
+}
+
+TEST_F(SheetTest, MissingSettingsKeyShowsBothBoxesInOrderAndEndsWithMinusOne) {
+    RemoveSettingsKey();
+    EXPECT_EXIT(
+        {
+            RecordMessageBoxes();
+            ShowConfigurationSheet(nullptr);
+        },
+        ::testing::ExitedWithCode(-1),
+        "^BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\n"
+        "The program will now exit.\\|0x200010\\|desktop\n"
+        "BOX\\[Dravik QAX\\|Error reading configuration from the registry.\\|0x10\\|none\n$");
 }
 
 }  // namespace
