@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "loopback_sockets.h"
+#include "service/port_slots.h"
 #include "service/settings.h"
 #include "service/zone_menu.h"
 #include "zone_test_support.h"
@@ -29,9 +30,12 @@ protected:
         zones_.Add(std::wstring(255, L'L'), L"");
         g_zoneTable = zones_.Records();
         g_zoneCount = zones_.Count();
+        // Free ports, so that a start that runs would take one and answer.
+        RTPportCreateTable(20480, 20489);
         listener_ = ListenOnFreePort(&port_);
     }
     void TearDown() override {
+        RTPportCreateTable(0, -1);
         g_zoneTable = nullptr;
         g_zoneCount = 0;
         CopyBounded(httpServerIP, kAddressUnits, savedIP_);
@@ -160,6 +164,7 @@ TEST_F(RequestHandler, StopFromAPhoneWithoutABroadcastEndsTheRequest) {
                           "GET /qax.xml?action=broadcast_start&zone=Lobby HTTP/1.1\r\n\r\n");
     EXPECT_EQ(HandleHttpRequest(record.get()), 0);
     EXPECT_EQ(ReceiveAll(c.phone.get(), 300), "");
+    EXPECT_EQ(RTPportFind("127.0.20.25"), -1) << "the start was tried";
 }
 
 }  // namespace
