@@ -98,9 +98,9 @@ void AcceptConnection(SOCKET listener) {
     closesocket(accepted);
 }
 
-// Receives once on the record at index and acts on the result. Returns true when the
-// record was removed from the table.
-bool ServeConnection(DWORD index) {
+// Receives once on the record at index and acts on the result: a connection that got its
+// reply, was closed by the phone or failed leaves the table.
+void ServeConnection(DWORD index) {
     SOCKET_INFORMATION* record = g_connections[index];
     memset(record->Buffer, 0, sizeof(record->Buffer));
     record->DataBuf.len = kReceiveBytes;
@@ -108,16 +108,12 @@ bool ServeConnection(DWORD index) {
     DWORD received = 0;
     DWORD flags = 0;
     if (WSARecv(record->Socket, &record->DataBuf, 1, &received, &flags, nullptr, nullptr) == SOCKET_ERROR) {
-        if (WSAGetLastError() == WSAEWOULDBLOCK) return false;
+        if (WSAGetLastError() == WSAEWOULDBLOCK) return;
         ConsolePrintf("Receive failed with error\n");
         FreeSocketInformation(index);
-        return true;
+        return;
     }
-    if (received == 0 || HandleHttpRequest(record) == 1) {
-        FreeSocketInformation(index);
-        return true;
-    }
-    return false;
+    if (received == 0 || HandleHttpRequest(record) == 1) FreeSocketInformation(index);
 }
 
 void ServeOnePass(SOCKET listener) {
