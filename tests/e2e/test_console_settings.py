@@ -106,15 +106,6 @@ class ConsoleRun(unittest.TestCase):
         self.assertNotIn("pager", out)
         self.assertNotIn("secret", out)
 
-    def test_run_without_targets_counts_zero_phones(self):
-        self.seed(MulticastDeviceNameSelections="", MulticastMessageText="")
-        with lib.ConsoleService() as service:
-            out = console_text(service.wait_for(b"Threads running..."))
-        self.assertIn("Running Command-Line Version.\nhttpServerIP: 127.0.10.1\n", out)
-        self.assertIn("wzMulticastMessageText: \r\n", out)
-        self.assertIn("iMulticastVolume: 50\r\nServicing the following 0 phones:\r\n", out)
-        self.assertNotIn("InitializePhoneClientList", out)
-
     def test_help_switch_prints_the_banner_and_exits_with_zero(self):
         # Wine's dispatcher fails only after about ten seconds when no service manager started us.
         for args in (["/?"], [], ["-start", "-run"]):
