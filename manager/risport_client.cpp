@@ -8,7 +8,7 @@
 #include <new>
 
 #include "common/message_box.h"
-#include "common/unique_handle.h"
+#include "common/wininet_handle.h"
 #include "manager/cert_dialog.h"
 #include "manager/risport_answer.h"
 
@@ -16,13 +16,6 @@ PhoneRecord* g_phoneRecords = nullptr;
 int g_phoneRecordCount = 0;
 
 namespace {
-
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { InternetCloseHandle(h); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
 
 constexpr wchar_t kAgent[] = L"Dravik QAX";
 constexpr wchar_t kRisPortObject[] = L"/realtimeservice/services/RisPort";

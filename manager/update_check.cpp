@@ -10,16 +10,9 @@
 
 #include "common/maker.h"
 #include "common/message_box.h"
-#include "common/unique_handle.h"
+#include "common/wininet_handle.h"
 
 namespace {
-
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { InternetCloseHandle(h); }
-};
-using UniqueInternetHandle = UniqueHandle<InternetHandleTraits>;
 
 // The release this program is; the agent name says the same. The version resource (2.5) is
 // the file's version, not the release number that the maker publishes.
