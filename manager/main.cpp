@@ -21,8 +21,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
     // Before the window: the sheet runs while the window is being created.
     g_hInstance = instance;
-    HWND window = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0,
-                                  nullptr, nullptr, g_hInstance, nullptr);
-    if (window == nullptr) return 0;
+    // The window's creation runs the sheet and ends the process: this call returns only when
+    // the window could not be created.
+    CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr,
+                    g_hInstance, nullptr);
     return 0;
 }
