@@ -8,6 +8,7 @@
 
 #include "common/unique_handle.h"
 #include "manager/phone_list_page.h"
+#include "manager/phone_rows.h"
 #include "manager/resource.h"
 #include "service/config_store.h"
 
@@ -27,8 +28,8 @@ void SetStatusLine(HWND page, const wchar_t* format, const std::wstring& path) {
 std::wstring ShownPath(const wchar_t* path) { return ExpandDataFilePath(path); }
 
 std::wstring ColumnText(HWND listView, int row, int column) {
-    wchar_t text[kTextUnits] = {};
-    ListView_GetItemText(listView, row, column, text, static_cast<int>(kTextUnits));
+    wchar_t text[kTextUnits];
+    GetListItemText(listView, row, column, text, kTextUnits);
     return text;
 }
 
@@ -38,29 +39,20 @@ std::vector<DataFileRow> RowsInListOrder(HWND listView) {
     rows.reserve(count > 0 ? count : 0);
     for (int row = 0; row < count; ++row) {
         DataFileRow fileRow;
-        for (int column = 0; column < 4; ++column) fileRow.fields[column] = ColumnText(listView, row, column);
+        for (int column = 0; column < kPhoneColumnCount; ++column) {
+            fileRow.fields[column] = ColumnText(listView, row, column);
+        }
         rows.push_back(fileRow);
     }
     return rows;
 }
 
 // Every line goes in at the top, so an unsorted list shows the file's lines in reverse
-// order and a sorted one puts each in its sort place.
+// order and a sorted one puts each in its sort place. Fields missing from the line are empty.
 void InsertFileLine(HWND listView, const CUCMdataRecord& record, bool clearCheckBox) {
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT;
-    item.iItem = 0;
-    item.pszText = const_cast<wchar_t*>(record.fields[kFieldDirNumber].c_str());
-    if (clearCheckBox) {
-        item.mask |= LVIF_STATE;
-        item.state = INDEXTOSTATEIMAGEMASK(1);
-        item.stateMask = LVIS_STATEIMAGEMASK;
-    }
-    const int index = ListView_InsertItem(listView, &item);
-    if (index < 0) return;
-    for (int column = 1; column < record.fieldCount && column < 4; ++column) {
-        ListView_SetItemText(listView, index, column, const_cast<wchar_t*>(record.fields[column].c_str()));
-    }
+    const wchar_t* columns[kPhoneColumnCount];
+    for (int column = 0; column < kPhoneColumnCount; ++column) columns[column] = record.fields[column].c_str();
+    InsertPhoneRow(listView, 0, columns, clearCheckBox);
 }
 
 // Replaces the rows of the list by the file's lines; false (list untouched) when the file

@@ -9,6 +9,7 @@
 #include "common/message_box.h"
 #include "common/text.h"
 #include "manager/data_file.h"
+#include "manager/phone_rows.h"
 #include "manager/registry_read.h"
 #include "manager/resource.h"
 #include "manager/risport_client.h"
@@ -23,7 +24,7 @@ struct PhoneColumn {
     const wchar_t* title;
     int width;
 };
-constexpr PhoneColumn kPhoneColumns[4] = {
+constexpr PhoneColumn kPhoneColumns[kPhoneColumnCount] = {
     {L"Directory Number", 64}, {L"Description", 153}, {L"IP Address", 153}, {L"Device Name", 153}};
 
 constexpr DWORD kPhoneListExStyle = LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
@@ -45,7 +46,7 @@ int CompareFolded(const wchar_t* first, const wchar_t* second) {
 void InitPhoneListColumns(HWND listView) {
     // A mask of 0 applies the whole style, clearing every other extended style.
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, kPhoneListExStyle);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kPhoneColumnCount; ++i) {
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
@@ -59,10 +60,10 @@ void InitPhoneListColumns(HWND listView) {
 int CALLBACK ComparePhoneListItems(LPARAM first, LPARAM second, LPARAM sortParameter) {
     const NMLISTVIEW* click = reinterpret_cast<const NMLISTVIEW*>(sortParameter);
     const HWND listView = click->hdr.hwndFrom;
-    wchar_t firstText[kTextUnits] = {};
-    wchar_t secondText[kTextUnits] = {};
-    ListView_GetItemText(listView, static_cast<int>(first), click->iSubItem, firstText, static_cast<int>(kTextUnits));
-    ListView_GetItemText(listView, static_cast<int>(second), click->iSubItem, secondText, static_cast<int>(kTextUnits));
+    wchar_t firstText[kTextUnits];
+    wchar_t secondText[kTextUnits];
+    GetListItemText(listView, static_cast<int>(first), click->iSubItem, firstText, kTextUnits);
+    GetListItemText(listView, static_cast<int>(second), click->iSubItem, secondText, kTextUnits);
     return CompareFolded(firstText, secondText) * g_sortDirection;
 }
 
@@ -119,18 +120,10 @@ void SortPhoneListByColumn(const NMLISTVIEW* click) {
 void FillPhoneListFromCucm(HWND listView) {
     ListView_DeleteAllItems(listView);
     for (int i = 0; i < g_phoneRecordCount; ++i) {
-        PhoneRecord& record = g_phoneRecords[i];
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT | LVIF_STATE;
-        item.iItem = i;
-        item.pszText = record.DirNumber;
-        item.state = INDEXTOSTATEIMAGEMASK(1);
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        const int index = ListView_InsertItem(listView, &item);
-        if (index < 0) continue;
-        ListView_SetItemText(listView, index, 1, record.Description);
-        ListView_SetItemText(listView, index, 2, record.IpAddress);
-        ListView_SetItemText(listView, index, 3, record.Name);
+        const PhoneRecord& record = g_phoneRecords[i];
+        const wchar_t* const columns[kPhoneColumnCount] = {record.DirNumber, record.Description, record.IpAddress,
+                                                           record.Name};
+        InsertPhoneRow(listView, i, columns, true);
     }
 }
 
@@ -141,8 +134,8 @@ void ApplyDeviceSelections(HWND page) {
     const int count = ListView_GetItemCount(listView);
     for (const std::wstring& name : SplitSelectionList(selections)) {
         for (int row = 0; row < count; ++row) {
-            wchar_t deviceName[kTextUnits] = {};
-            ListView_GetItemText(listView, row, 3, deviceName, static_cast<int>(kTextUnits));
+            wchar_t deviceName[kTextUnits];
+            GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
             if (name == deviceName) {
                 ListView_SetItemState(listView, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
                 break;

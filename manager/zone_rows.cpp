@@ -7,37 +7,18 @@
 namespace {
 // Column texts are moved with room for 255 characters, the width of a data-file field.
 constexpr size_t kColumnUnits = 256;
-constexpr int kPhoneColumns = 4;
 }  // namespace
 
-void GetListItemText(HWND listView, int row, int column, wchar_t* text, size_t capacity) {
-    if (text == nullptr || capacity == 0) return;
-    text[0] = 0;
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = static_cast<int>(capacity);
-    SendMessageW(listView, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    text[capacity - 1] = 0;
-}
-
 int MovePhoneListRow(HWND source, int row, HWND target) {
-    wchar_t text[kColumnUnits];
-    GetListItemText(source, row, 0, text, kColumnUnits);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageW(target, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = text;
-    const int inserted =
-        static_cast<int>(SendMessageW(target, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (inserted < 0) return -1;
-    for (int column = 1; column < kPhoneColumns; ++column) {
-        GetListItemText(source, row, column, text, kColumnUnits);
-        LVITEMW sub{};
-        sub.iSubItem = column;
-        sub.pszText = text;
-        SendMessageW(target, LVM_SETITEMTEXTW, static_cast<WPARAM>(inserted), reinterpret_cast<LPARAM>(&sub));
+    wchar_t texts[kPhoneColumnCount][kColumnUnits];
+    const wchar_t* columns[kPhoneColumnCount];
+    for (int column = 0; column < kPhoneColumnCount; ++column) {
+        GetListItemText(source, row, column, texts[column], kColumnUnits);
+        columns[column] = texts[column];
     }
+    const int end = static_cast<int>(SendMessageW(target, LVM_GETITEMCOUNT, 0, 0));
+    const int inserted = InsertPhoneRow(target, end, columns, false);
+    if (inserted < 0) return -1;
     SendMessageW(source, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
     return inserted;
 }

@@ -6,8 +6,7 @@
 
 #include <cstddef>
 
-// The text of one column of a row, cut to capacity - 1 characters; empty when there is none.
-void GetListItemText(HWND listView, int row, int column, wchar_t* text, size_t capacity);
+#include "manager/phone_rows.h"
 
 // Moves a row with its four columns to the end of target (a sorted target puts it in its
 // sort place) and deletes it from source. Returns the row's index in target, or -1 when it
