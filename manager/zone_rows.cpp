@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "manager/resource.h"
 
 namespace {
@@ -34,4 +36,17 @@ bool GetSelectedZoneName(HWND page, wchar_t* name, size_t capacity) {
     SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(selection), reinterpret_cast<LPARAM>(name));
     name[capacity - 1] = 0;
     return true;
+}
+
+HWND ZoneNameField(HWND page) { return FindWindowExW(GetDlgItem(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr); }
+
+void EnableZoneEditControls(HWND page, BOOL enable) {
+    for (int id : {IDC_ZONE_DESCRIPTION, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST, IDC_ASSIGN, IDC_UNASSIGN}) {
+        EnableWindow(GetDlgItem(page, id), enable);
+    }
+}
+
+void EnableZoneSaveCancelButtons(HWND page, BOOL enable) {
+    EnableWindow(GetDlgItem(page, IDC_ZONE_SAVE), enable);
+    EnableWindow(GetDlgItem(page, IDC_ZONE_CANCEL), enable);
 }

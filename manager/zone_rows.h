@@ -1,5 +1,6 @@
-// The phone rows of the Zones page's two lists: reading a row's column, moving a row from one
-// list to the other, and the name of the zone chosen in the combobox.
+// What the Zones page and the zone store both do with the page's controls: moving a phone row
+// from one list to the other, the zone name field and the zone chosen in the combobox, and
+// the controls that editing a zone enables.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +17,11 @@ int MovePhoneListRow(HWND source, int row, HWND target);
 // The list text of the zone combobox's current selection. False when nothing is selected or
 // the text does not fit (name is then empty).
 bool GetSelectedZoneName(HWND page, wchar_t* name, size_t capacity);
+
+// The combobox's edit field, in which a zone's name is typed; null when it has none.
+HWND ZoneNameField(HWND page);
+
+// The description, both lists, ">>" and "<<": enabled while a zone is edited.
+void EnableZoneEditControls(HWND page, BOOL enable);
+// "Save" and "Cancel".
+void EnableZoneSaveCancelButtons(HWND page, BOOL enable);

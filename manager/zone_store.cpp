@@ -105,8 +105,6 @@ bool ZoneNameAccepted(HWND page, const wchar_t* name) {
     return true;
 }
 
-void EnableControl(HWND page, int id, BOOL enable) { EnableWindow(GetDlgItem(page, id), enable); }
-
 void StoreZone(HWND page, HKEY zones, const wchar_t* zoneName) {
     UniqueRegKey zone;
     if (RegCreateKeyExW(zones, zoneName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, zone.put(), nullptr) !=
@@ -188,18 +186,15 @@ int LoadZoneMembers(HWND page) {
 }
 
 int SaveCurrentZone(HWND page) {
-    HWND nameField = FindWindowExW(GetDlgItem(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr);
+    HWND nameField = ZoneNameField(page);
     wchar_t zoneName[kFieldUnits] = {};
     if (nameField != nullptr) {
         GetWindowTextW(nameField, zoneName, static_cast<int>(kFieldUnits));
         if (!ZoneNameAccepted(page, zoneName)) return 0;
     }
 
-    EnableControl(page, IDC_ZONE_SAVE, FALSE);
-    EnableControl(page, IDC_ZONE_CANCEL, FALSE);
-    for (int id : {IDC_ZONE_DESCRIPTION, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST, IDC_ASSIGN, IDC_UNASSIGN}) {
-        EnableControl(page, id, TRUE);
-    }
+    EnableZoneSaveCancelButtons(page, FALSE);
+    EnableZoneEditControls(page, TRUE);
 
     UniqueRegKey zones = OpenZoneTreeKey(kZonesKeyPath);
     if (!zones || nameField == nullptr) return 1;

@@ -25,19 +25,6 @@ constexpr DWORD kZoneListExStyle = LVS_EX_GRIDLINES | LVS_EX_SUBITEMIMAGES | LVS
 HWND Item(HWND page, int id) { return GetDlgItem(page, id); }
 void Enable(HWND page, int id, BOOL enable) { EnableWindow(Item(page, id), enable); }
 
-HWND ZoneNameField(HWND page) { return FindWindowExW(Item(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr); }
-
-void EnableEditingControls(HWND page, BOOL enable) {
-    for (int id : {IDC_ZONE_DESCRIPTION, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST, IDC_ASSIGN, IDC_UNASSIGN}) {
-        Enable(page, id, enable);
-    }
-}
-
-void DisableSaveCancel(HWND page) {
-    Enable(page, IDC_ZONE_SAVE, FALSE);
-    Enable(page, IDC_ZONE_CANCEL, FALSE);
-}
-
 void RefillUnassigned(HWND page) { CUCMreadFileToList(Item(page, IDC_UNASSIGNED_LIST), g_dataFilePath); }
 
 WNDPROC Subclass(HWND window, WNDPROC proc) {
@@ -93,46 +80,47 @@ void OnRemoveZone(HWND page) {
     ResetZonesPage(page);
 }
 
+void OnZoneComboCommand(HWND page, int code) {
+    if (code == CBN_SELCHANGE) {
+        ShowZoneDescription(page);
+        RefillUnassigned(page);
+        LoadZoneMembers(page);
+    } else if (code == CBN_DROPDOWN) {
+        // The list is rebuilt from the zone table each time it opens, which empties the name field.
+        FillZoneCombo(page);
+    } else if (code == CBN_SELENDOK) {
+        EnableZoneEditing(page);
+    }
+}
+
 void OnCommand(HWND page, int id, int code) {
+    if (id == IDC_ZONE_COMBO) {
+        OnZoneComboCommand(page, code);
+        return;
+    }
+    if (code != BN_CLICKED) return;
     switch (id) {
-        case IDC_ZONE_COMBO:
-            if (code == CBN_SELCHANGE) {
-                ShowZoneDescription(page);
-                RefillUnassigned(page);
-                LoadZoneMembers(page);
-            } else if (code == CBN_DROPDOWN) {
-                FillZoneCombo(page);
-            } else if (code == CBN_SELENDOK) {
-                EnableZoneEditing(page);
-            }
-            break;
         case IDC_ZONE_ADD:
-            if (code != BN_CLICKED) break;
             ResetZonesPage(page);
             SetFocus(ZoneNameField(page));
             break;
         case IDC_ZONE_REMOVE:
-            if (code == BN_CLICKED) OnRemoveZone(page);
+            OnRemoveZone(page);
             break;
         case IDC_ASSIGN:
-            if (code == BN_CLICKED) {
-                MoveSelectedRows(page, IDC_UNASSIGNED_LIST, IDC_ASSIGNED_LIST, L"No items have been selected to assign.",
-                                 L"Error Assigning");
-            }
+            MoveSelectedRows(page, IDC_UNASSIGNED_LIST, IDC_ASSIGNED_LIST, L"No items have been selected to assign.",
+                             L"Error Assigning");
             break;
         case IDC_UNASSIGN:
-            if (code == BN_CLICKED) {
-                MoveSelectedRows(page, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST,
-                                 L"No items have been selected to unassign.", L"Error UnAssigning");
-            }
+            MoveSelectedRows(page, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST, L"No items have been selected to unassign.",
+                             L"Error UnAssigning");
             break;
         case IDC_ZONE_SAVE:
             // A refused name keeps Save and Cancel, so that it can be corrected.
-            if (code == BN_CLICKED && SaveCurrentZone(page) == 1) DisableSaveCancel(page);
+            if (SaveCurrentZone(page) == 1) EnableZoneSaveCancelButtons(page, FALSE);
             break;
         case IDC_ZONE_CANCEL:
-            if (code != BN_CLICKED) break;
-            DisableSaveCancel(page);
+            EnableZoneSaveCancelButtons(page, FALSE);
             CancelZoneEdit(page);
             break;
         default:
@@ -182,27 +170,26 @@ LRESULT CALLBACK DescriptionEditProc(HWND edit, UINT message, WPARAM wParam, LPA
 }
 
 int EnableZoneEditing(HWND page) {
-    EnableEditingControls(page, TRUE);
+    EnableZoneEditControls(page, TRUE);
     Enable(page, IDC_ZONE_ADD, TRUE);
     Enable(page, IDC_ZONE_REMOVE, TRUE);
     return 1;
 }
 
 int EnableZoneSaveCancel(HWND page) {
-    Enable(page, IDC_ZONE_SAVE, TRUE);
-    Enable(page, IDC_ZONE_CANCEL, TRUE);
+    EnableZoneSaveCancelButtons(page, TRUE);
     return 1;
 }
 
 int ResetZonesPage(HWND page) {
     LoadZoneTable();
-    DisableSaveCancel(page);
+    EnableZoneSaveCancelButtons(page, FALSE);
     SendMessageW(Item(page, IDC_ASSIGNED_LIST), LVM_DELETEALLITEMS, 0, 0);
     SendMessageW(Item(page, IDC_UNASSIGNED_LIST), LVM_DELETEALLITEMS, 0, 0);
     SetDlgItemTextW(page, IDC_ZONE_DESCRIPTION, L"");
     FillZoneCombo(page);
     RefillUnassigned(page);
-    EnableEditingControls(page, FALSE);
+    EnableZoneEditControls(page, FALSE);
     Enable(page, IDC_ZONE_ADD, TRUE);
     Enable(page, IDC_ZONE_REMOVE, FALSE);
     return 1;
@@ -214,8 +201,8 @@ int CancelZoneEdit(HWND page) {
     HWND nameField = ZoneNameField(page);
     if (nameField != nullptr) SetWindowTextW(nameField, L"");
     SetDlgItemTextW(page, IDC_ZONE_DESCRIPTION, L"");
-    DisableSaveCancel(page);
-    EnableEditingControls(page, FALSE);
+    EnableZoneSaveCancelButtons(page, FALSE);
+    EnableZoneEditControls(page, FALSE);
     return 1;
 }
 
