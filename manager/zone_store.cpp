@@ -62,7 +62,7 @@ void ReadZoneDescription(ZoneRecord* zone) {
         zone->descriptionSize = 0;
     }
     // A value stored without its terminator still ends inside the record.
-    zone->description[kKeyNameUnits - 1] = 0;
+    zone->description[sizeof zone->description / sizeof zone->description[0] - 1] = 0;
 }
 
 // A member key name: the Device Name column cut at its first non-printable character. Empty
