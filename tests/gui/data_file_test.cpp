@@ -12,6 +12,7 @@
 
 namespace {
 
+using namespace guitest;
 using namespace phonetest;
 
 INT_PTR CALLBACK BarePageProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

@@ -17,19 +17,11 @@
 
 namespace {
 
-// The sheet harness (registry seeding) has file and box helpers of the same names.
+using namespace guitest;
 using phonetest::AcceptCertificateAsUser;
 using phonetest::AnsweringBoxRecorder;
-using phonetest::ColumnTexts;
-using phonetest::CreatePageFromTemplate;
 using phonetest::FakeCucmAddress;
 using phonetest::IsTicked;
-using phonetest::ReadFileBytes;
-using phonetest::RecordedBox;
-using phonetest::ScratchDirectory;
-using phonetest::SheetStandIn;
-using phonetest::WindowText;
-using phonetest::WriteFileBytes;
 
 constexpr wchar_t kConfirmText[] =
     L"Halvenor will attempt to connect to your CUCM server to obtain the list of IP telephones.  \r\n\r\nProceed?";

@@ -6,6 +6,7 @@
 
 namespace {
 
+using namespace guitest;
 using namespace phonetest;
 
 class PhoneListColumnsTest : public ::testing::Test {

@@ -17,6 +17,7 @@
 
 namespace {
 
+using namespace guitest;
 using namespace phonetest;
 
 // Nothing listens here: the address is this system's own test range, the port unused.

@@ -4,33 +4,13 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
-
 #include <gtest/gtest.h>
 
-#include "common/message_box.h"
 #include "manager/config_sheet.h"
 #include "manager/sheet.h"
 #include "service/config_store.h"
 
 namespace {
-
-std::vector<RecordedBox> g_boxes;
-
-int RecordBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
-    g_boxes.push_back({owner, text ? text : L"", caption ? caption : L"", flags});
-    // Death tests read the boxes a dying child showed from its standard error.
-    std::wstring line = std::wstring(L"BOX[") + (caption ? caption : L"") + L"|" + (text ? text : L"");
-    for (wchar_t c : line) {
-        if (c == L'\r') std::fputs("\\r", stderr);
-        else if (c == L'\n') std::fputs("\\n", stderr);
-        else std::fputc(c < 0x80 ? static_cast<char>(c) : '?', stderr);
-    }
-    const char* ownerName = owner == nullptr ? "none" : owner == GetDesktopWindow() ? "desktop" : "window";
-    std::fprintf(stderr, "|0x%X|%s\n", flags, ownerName);
-    std::fflush(stderr);
-    return IDOK;
-}
 
 constexpr int kApplyButton = 0x3021;
 
@@ -47,9 +27,9 @@ public:
 
 }  // namespace
 
-const std::vector<RecordedBox>& RecordedBoxes() { return g_boxes; }
-void ClearBoxes() { g_boxes.clear(); }
-void RecordMessageBoxes() { SetMessageBoxHandler(RecordBox); }
+const std::vector<RecordedBox>& RecordedBoxes() { return guitest::Boxes(); }
+void ClearBoxes() { guitest::Boxes().clear(); }
+void RecordMessageBoxes() { guitest::RecordBoxes(); }
 
 std::vector<BYTE> Stored(const std::wstring& text) {
     if (text.empty()) return {};
@@ -106,24 +86,6 @@ std::wstring TestDirectory() {
     std::wstring directory = std::wstring(temp) + L"qax_gui_tests";
     CreateDirectoryW(directory.c_str(), nullptr);
     return directory;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (file == nullptr) return bytes;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    std::fclose(file);
-    return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    ASSERT_NE(nullptr, file);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
 }
 
 void PumpMessages(DWORD milliseconds) {

@@ -9,14 +9,10 @@
 #include <string>
 #include <vector>
 
-struct RecordedBox {
-    HWND owner;
-    std::wstring text;
-    std::wstring caption;
-    UINT flags;
-};
+#include "gui_test_support.h"
 
-// Boxes shown since the last ClearBoxes(); each is answered with IDOK.
+// Boxes shown since the last ClearBoxes(); each is answered with IDOK unless the test queued
+// another answer (guitest::QueueBoxAnswer).
 const std::vector<RecordedBox>& RecordedBoxes();
 void ClearBoxes();
 void RecordMessageBoxes();
@@ -37,8 +33,6 @@ std::map<std::wstring, RawValue> ReadAllSettings();
 
 // A directory of its own under the Wine temp folder, for data files.
 std::wstring TestDirectory();
-std::string ReadFileBytes(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
 // Lets the windows process what was sent or posted to them.
 void PumpMessages(DWORD milliseconds = 50);

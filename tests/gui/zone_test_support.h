@@ -5,50 +5,34 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "common/message_box.h"
+#include "gui_test_support.h"
 #include "service/config_store.h"
 
 namespace zonetest {
 
-struct RecordedBox {
-    HWND owner;
-    std::wstring text;
-    std::wstring caption;
-    bool hasCaption;
-    UINT flags;
-};
+using ::RecordedBox;
 
 // Records every box shown through the program's message-box function and answers each with
 // the next queued button (IDOK when nothing is queued).
 class MessageBoxRecorder {
 public:
-    MessageBoxRecorder() { previous_ = SetMessageBoxHandler(&Record); Boxes().clear(); Answers().clear(); }
+    MessageBoxRecorder() : previous_(SetMessageBoxHandler(nullptr)) {
+        guitest::StopRecordingBoxes();
+        guitest::Boxes().clear();
+        guitest::RecordBoxes();
+    }
     ~MessageBoxRecorder() { SetMessageBoxHandler(previous_); }
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    static std::vector<RecordedBox>& Boxes() {
-        static std::vector<RecordedBox> boxes;
-        return boxes;
-    }
-    static void Answer(int button) { Answers().push_back(button); }
+    static std::vector<RecordedBox>& Boxes() { return guitest::Boxes(); }
+    static void Answer(int button) { guitest::QueueBoxAnswer(button); }
 
 private:
-    static std::deque<int>& Answers() {
-        static std::deque<int> answers;
-        return answers;
-    }
-    static int Record(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags) {
-        Boxes().push_back({owner, text ? text : L"", caption ? caption : L"", caption != nullptr, flags});
-        if (Answers().empty()) return IDOK;
-        int answer = Answers().front();
-        Answers().pop_front();
-        return answer;
-    }
     MessageBoxHandler previous_;
 };
 
@@ -152,24 +136,20 @@ inline void InitControls() {
 // A plain top-level window that owns a page made from its dialog template.
 class PageHost {
 public:
-    PageHost(int templateId, DLGPROC proc) {
-        InitControls();
-        host_ = CreateWindowExW(0, L"Static", L"page host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 700, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-        page_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), host_, proc, 0);
-    }
+    PageHost(int templateId, DLGPROC proc) : page_(guitest::CreatePageFromTemplate(templateId, host_.window(), proc)) {}
     ~PageHost() {
         if (page_) DestroyWindow(page_);
-        if (host_) DestroyWindow(host_);
     }
     PageHost(const PageHost&) = delete;
     PageHost& operator=(const PageHost&) = delete;
 
     HWND page() const { return page_; }
     HWND item(int id) const { return GetDlgItem(page_, id); }
+    // How often the page told its parent, the sheet, that it changed.
+    int changedCount() const { return host_.changedCount(); }
 
 private:
-    HWND host_ = nullptr;
+    guitest::SheetStandIn host_;
     HWND page_ = nullptr;
 };
 
@@ -193,30 +173,9 @@ inline void AddPhoneColumns(HWND list) {
     }
 }
 
-inline void AddPhoneRow(HWND list, const Phone& phone) {
-    std::vector<std::wstring> texts = Columns(phone);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<wchar_t*>(texts[0].c_str());
-    int row = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    for (int column = 1; column < 4; ++column) {
-        LVITEMW sub{};
-        sub.iSubItem = column;
-        sub.pszText = const_cast<wchar_t*>(texts[column].c_str());
-        SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&sub));
-    }
-}
+inline void AddPhoneRow(HWND list, const Phone& phone) { guitest::AppendRow(list, Columns(phone)); }
 
-inline std::wstring CellText(HWND list, int row, int column) {
-    wchar_t text[512] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 512;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+inline std::wstring CellText(HWND list, int row, int column) { return guitest::ItemText(list, row, column); }
 
 inline int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -235,10 +194,6 @@ inline std::vector<std::wstring> DeviceNames(HWND list) {
     return names;
 }
 
-inline std::wstring WindowText(HWND window) {
-    wchar_t text[1024] = {};
-    GetWindowTextW(window, text, 1024);
-    return text;
-}
+using guitest::WindowText;
 
 }  // namespace zonetest

@@ -42,26 +42,15 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
 // The data file of the site, written by the shared writer, in a directory of its own.
 class DataFile {
 public:
-    DataFile() {
-        wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        directory_ = std::wstring(temp) + L"qax-zones-page-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(directory_.c_str(), nullptr);
-        path_ = directory_ + L"\\CUCMdata.dat";
+    DataFile() : path_(directory_.file(L"CUCMdata.dat")) {
         std::vector<DataFileRow> rows;
         for (const Phone& p : kPhones) rows.push_back({{p.dirNumber, p.description, p.ipAddress, p.name}});
         WriteDataFile(path_, rows);
     }
-    ~DataFile() {
-        DeleteFileW(path_.c_str());
-        RemoveDirectoryW(directory_.c_str());
-    }
-    DataFile(const DataFile&) = delete;
-    DataFile& operator=(const DataFile&) = delete;
     const std::wstring& path() const { return path_; }
 
 private:
-    std::wstring directory_;
+    guitest::ScratchDirectory directory_;
     std::wstring path_;
 };
 
@@ -178,6 +167,8 @@ TEST_F(ZonesPage, NewZoneFromPlusTypingAssigningAndSaving) {
     EXPECT_FALSE(Enabled(IDC_ZONE_SAVE));
     EXPECT_FALSE(Enabled(IDC_ZONE_CANCEL));
     ExpectEditingEnabled(true);
+
+    EXPECT_EQ(host_->changedCount(), 0) << "zone edits leave the sheet's Apply alone";
 
     // The new zone is listed after the next reset, not before.
     SendMessageW(page(), WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo()));
