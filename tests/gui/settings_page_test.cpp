@@ -16,36 +16,19 @@ const wchar_t kAbsentText[] =
 // Not one of the host's addresses: the host-name lookup never returns a loopback address.
 const wchar_t kForeignAddress[] = L"127.0.45.77";
 
-const std::map<std::wstring, std::wstring> kPageTexts = {
-    {kValueHttpServerPort, L"8080"},
-    {kValueMulticastTargetIP, L"239.1.1.1"},
-    {kValuePortRangeStart, L"20480"},
-    {kValuePortRangeEnd, L"20490"},
-    {kValueMulticastVolume, L"60"},
-    {kValueMessageText, L"Fire drill"},
-    {kValueAlertSound, L"Chime.raw"},
-    {kValueMaxDuration, L"5"},
-    {kValueServerAddress, L""},
-    {kValueServerPort, L""},
-    {kValueCucmUsername, L""},
-    {kValueCucmPassword, L""},
-    {kValueDataFile, TestDirectory() + L"\\settings_phones.dat"},
-};
-
-// "pager" and "s3cret" as the manager stores them: each UTF-16LE byte XOR 0x37, then 0 0.
-const std::vector<BYTE> kScrambledPager = {0x47, 0x37, 0x56, 0x37, 0x50, 0x37, 0x52, 0x37, 0x45, 0x37, 0, 0};
-const std::vector<BYTE> kScrambledSecret = {0x44, 0x37, 0x04, 0x37, 0x54, 0x37, 0x45, 0x37,
-                                            0x52, 0x37, 0x43, 0x37, 0, 0};
-
 std::map<std::wstring, std::wstring> WithAddress(const std::wstring& address) {
-    auto texts = kPageTexts;
+    auto texts = guitest::SiteTexts(TestDirectory() + L"\\settings_phones.dat");
     texts[kValueHttpServerIP] = address;
     return texts;
 }
 
-StoredValues Credentials() {
-    return {{kValueMulticastUsername, kScrambledPager}, {kValueMulticastPassword, kScrambledSecret}};
+std::map<std::wstring, std::wstring> WithoutAddress() {
+    auto texts = WithAddress(L"");
+    texts.erase(kValueHttpServerIP);
+    return texts;
 }
+
+StoredValues Credentials() { return guitest::SiteCredentials(); }
 
 HWND AddressBox(const SheetHarness& harness) { return harness.control(0, IDC_HTTP_SERVER_IP); }
 
@@ -115,7 +98,7 @@ TEST_F(SettingsPageTest, NoStoredAddressSelectsNothingAndShowsNoBox) {
     for (bool absent : {true, false}) {
         SCOPED_TRACE(absent ? "absent" : "empty");
         ClearBoxes();
-        SeedSettings(absent ? kPageTexts : WithAddress(L""), Credentials());
+        SeedSettings(absent ? WithoutAddress() : WithAddress(L""), Credentials());
         SheetHarness harness;
         EXPECT_EQ(CB_ERR, SendMessageW(AddressBox(harness), CB_GETCURSEL, 0, 0));
         EXPECT_EQ(L"", harness.Text(0, IDC_HTTP_SERVER_IP));
@@ -161,7 +144,10 @@ TEST_F(SettingsPageTest, EmptyValuesLeaveTheirControlsEmptyWithoutBoxes) {
     auto texts = WithAddress(kForeignAddress);
     texts[kValueMessageText] = L"";
     texts[kValueMulticastVolume] = L"";
-    SeedSettings(texts, {{kValueMulticastUsername, {}}, {kValueMulticastPassword, {}}});
+    StoredValues credentials = Credentials();
+    credentials[kValueMulticastUsername].clear();
+    credentials[kValueMulticastPassword].clear();
+    SeedSettings(texts, credentials);
     SheetHarness harness;
     EXPECT_TRUE(RecordedBoxes().empty());
     EXPECT_EQ(L"", harness.Text(0, IDC_ALERT_TEXT));

@@ -80,6 +80,38 @@ std::map<std::wstring, RawValue> ReadAllSettings() {
     return values;
 }
 
+namespace guitest {
+
+std::map<std::wstring, std::wstring> SiteTexts(const std::wstring& dataFile) {
+    return {
+        {kValueHttpServerIP, L"127.0.45.1"},
+        {kValueHttpServerPort, L"8080"},
+        {kValueMulticastTargetIP, L"239.1.1.1"},
+        {kValuePortRangeStart, L"20480"},
+        {kValuePortRangeEnd, L"20490"},
+        {kValueMulticastVolume, L"60"},
+        {kValueMessageText, L"Fire drill"},
+        {kValueAlertSound, L"Chime.raw"},
+        {kValueMaxDuration, L"5"},
+        {kValueServerAddress, L"127.0.45.9"},
+        {kValueServerPort, L"8443"},
+        {kValueDeviceSelections, L""},
+        {kValueDataFile, dataFile},
+    };
+}
+
+StoredValues SiteCredentials() {
+    return {
+        {kValueMulticastUsername, {0x47, 0x37, 0x56, 0x37, 0x50, 0x37, 0x52, 0x37, 0x45, 0x37, 0, 0}},
+        {kValueMulticastPassword, {0x44, 0x37, 0x04, 0x37, 0x54, 0x37, 0x45, 0x37, 0x52, 0x37, 0x43, 0x37, 0, 0}},
+        {kValueCucmUsername, {0x56, 0x37, 0x4F, 0x37, 0x5B, 0x37, 0, 0}},
+        {kValueCucmPassword,
+         {0x54, 0x37, 0x5A, 0x37, 0x1A, 0x37, 0x47, 0x37, 0x56, 0x37, 0x44, 0x37, 0x44, 0x37, 0, 0}},
+    };
+}
+
+}  // namespace guitest
+
 std::wstring TestDirectory() {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);

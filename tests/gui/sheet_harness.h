@@ -34,6 +34,15 @@ std::map<std::wstring, RawValue> ReadAllSettings();
 // A directory of its own under the Wine temp folder, for data files.
 std::wstring TestDirectory();
 
+namespace guitest {
+// A site with a value for every field of the Settings and IP Phone List pages (the
+// credentials apart), its phone data file at `dataFile`.
+std::map<std::wstring, std::wstring> SiteTexts(const std::wstring& dataFile);
+// The site's four credentials as the manager stores them, byte for byte: "pager", "s3cret",
+// "axl" and "cm-pass", each UTF-16LE byte XOR 0x37, then a zero terminator.
+StoredValues SiteCredentials();
+}  // namespace guitest
+
 // Lets the windows process what was sent or posted to them.
 void PumpMessages(DWORD milliseconds = 50);
 

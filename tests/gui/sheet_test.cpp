@@ -23,39 +23,18 @@ std::wstring TabTitle(HWND sheet, int index) {
     return title;
 }
 
-const std::map<std::wstring, std::wstring> kSite = {
-    {kValueHttpServerIP, L"127.0.45.1"},
-    {kValueHttpServerPort, L"8080"},
-    {kValueMulticastTargetIP, L"239.1.1.1"},
-    {kValuePortRangeStart, L"20480"},
-    {kValuePortRangeEnd, L"20490"},
-    {kValueMulticastVolume, L"60"},
-    {kValueMessageText, L"Fire drill"},
-    {kValueAlertSound, L"Chime.raw"},
-    {kValueMaxDuration, L"5"},
-    {kValueServerAddress, L"127.0.45.9"},
-    {kValueServerPort, L"8443"},
-    {kValueDeviceSelections, L""},
-    {kValueDataFile, TestDirectory() + L"\\sheet_phones.dat"},
-};
-
-StoredValues SiteCredentials() {
-    return {{kValueMulticastUsername, ScrambleCredential(L"pager")},
-            {kValueMulticastPassword, ScrambleCredential(L"s3cret")},
-            {kValueCucmUsername, ScrambleCredential(L"axl")},
-            {kValueCucmPassword, ScrambleCredential(L"cm-pass")}};
-}
-
 class SheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SeedSettings(kSite, SiteCredentials());
+        SeedSettings(site_, guitest::SiteCredentials());
         ClearBoxes();
     }
     void TearDown() override {
         RemoveSettingsKey();
-        DeleteFileW(kSite.at(kValueDataFile).c_str());
+        DeleteFileW(site_.at(kValueDataFile).c_str());
     }
+
+    const std::map<std::wstring, std::wstring> site_ = guitest::SiteTexts(TestDirectory() + L"\\sheet_phones.dat");
 };
 
 TEST_F(SheetTest, OpensOnSettingsWithItsCaptionAndFourTabsInOrder) {
@@ -88,13 +67,13 @@ TEST_F(SheetTest, ApplyRightAfterOpeningWritesEveryValueOfBothPages) {
     harness.Apply();
 
     auto stored = ReadAllSettings();
-    for (const auto& value : kSite) {
+    for (const auto& value : site_) {
         if (value.first == kValueDataFile) continue;  // the manager reads it, never writes it
         ASSERT_EQ(1u, stored.count(value.first)) << std::string(value.first.begin(), value.first.end());
         EXPECT_EQ(Stored(value.second), stored[value.first].data);
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), stored[value.first].type);
     }
-    for (const auto& value : SiteCredentials()) {
+    for (const auto& value : guitest::SiteCredentials()) {
         ASSERT_EQ(1u, stored.count(value.first));
         EXPECT_EQ(value.second, stored[value.first].data);
     }
