@@ -31,15 +31,17 @@ void TickRow(HWND list, int row) {
     PumpMessages(10);
 }
 
-std::wstring Cell(HWND list, int row, int column) {
-    wchar_t text[256] = {};
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = 256;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
+std::wstring Cell(HWND list, int row, int column) { return guitest::ItemText(list, row, column); }
+
+// Three phones in the file's order (the list shows them C, B, A) and in reverse.
+constexpr char kPhonesABC[] =
+    "1001\tLobby\t10.0.0.1\tSEPA\r\n"
+    "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+    "1003\tHall\t10.0.0.3\tSEPC\r\n";
+constexpr char kPhonesCBA[] =
+    "1003\tHall\t10.0.0.3\tSEPC\r\n"
+    "1002\tDesk\t10.0.0.2\tSEPB\r\n"
+    "1001\tLobby\t10.0.0.1\tSEPA\r\n";
 
 class SaveSettingsTest : public ::testing::Test {
 protected:
@@ -100,9 +102,7 @@ TEST_F(SaveSettingsTest, WritesExactlyTheFifteenValuesAndTheSelectionListInTheir
 }
 
 TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritten) {
-    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
-                                   "1002\tDesk\t10.0.0.2\tSEPB\r\n"
-                                   "1003\tHall\t10.0.0.3\tSEPC\r\n");
+    WriteFileBytes(DataFilePath(), kPhonesABC);
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L""}});
     SheetHarness harness;
     HWND list = harness.control(1, IDC_PHONE_LIST);
@@ -114,16 +114,11 @@ TEST_F(SaveSettingsTest, SelectionListFollowsTheRowOrderAndTheDataFileIsRewritte
     harness.Apply();
 
     EXPECT_EQ(Stored(L"SEPC;SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
-    EXPECT_EQ("1003\tHall\t10.0.0.3\tSEPC\r\n"
-              "1002\tDesk\t10.0.0.2\tSEPB\r\n"
-              "1001\tLobby\t10.0.0.1\tSEPA\r\n",
-              ReadFileBytes(DataFilePath()));
+    EXPECT_EQ(kPhonesCBA, ReadFileBytes(DataFilePath()));
 }
 
 TEST_F(SaveSettingsTest, SortingTheListBeforeTheSaveOrdersTheSelectionAndTheFileAlike) {
-    WriteFileBytes(DataFilePath(), "1001\tLobby\t10.0.0.1\tSEPA\r\n"
-                                  "1002\tDesk\t10.0.0.2\tSEPB\r\n"
-                                  "1003\tHall\t10.0.0.3\tSEPC\r\n");
+    WriteFileBytes(DataFilePath(), kPhonesABC);
     SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;SEPC;"}});
     SheetHarness harness;
     HWND list = harness.control(1, IDC_PHONE_LIST);
@@ -142,10 +137,7 @@ TEST_F(SaveSettingsTest, SortingTheListBeforeTheSaveOrdersTheSelectionAndTheFile
     harness.Apply();
 
     EXPECT_EQ(Stored(L"SEPA;SEPC;"), ReadAllSettings()[kValueDeviceSelections].data);
-    EXPECT_EQ("1001\tLobby\t10.0.0.1\tSEPA\r\n"
-              "1002\tDesk\t10.0.0.2\tSEPB\r\n"
-              "1003\tHall\t10.0.0.3\tSEPC\r\n",
-              ReadFileBytes(DataFilePath()));
+    EXPECT_EQ(kPhonesABC, ReadFileBytes(DataFilePath()));
 }
 
 TEST_F(SaveSettingsTest, ALongestDeviceNameIsStoredWholeSoThatItTicksItsRowAgain) {
