@@ -151,7 +151,8 @@ protected:
 };
 
 TEST_F(UpdateCheck, TheSameReleaseIsCurrent) {
-    for (const char* body : {"1.0", "1", "1.00", "1.0\r\n", " 1\n", "-1"}) {
+    // "1e": an exponent without digits is not part of the number.
+    for (const char* body : {"1.0", "1", "1.00", "1.0\r\n", " 1\n", "-1", "1e"}) {
         SCOPED_TRACE(body);
         RecordedBox box = CheckAgainst(body);
         EXPECT_EQ(box.text, kCurrentText);
@@ -178,13 +179,9 @@ TEST_F(UpdateCheck, AHigherReleaseIsNewerAndYesOpensTheProductPage) {
 }
 
 TEST_F(UpdateCheck, AnAnswerBelowOwnOrNotANumberMeansOwnIsNewer) {
-    for (const char* body : {"0.9", "", "<html><body>404 Not Found</body></html>", "nan", "0x2", "1e"}) {
+    for (const char* body : {"0.9", "", "<html><body>404 Not Found</body></html>", "nan", "0x2"}) {
         SCOPED_TRACE(body);
         RecordedBox box = CheckAgainst(body, IDNO);
-        if (std::string(body) == "1e") {
-            EXPECT_EQ(box.text, kCurrentText) << "an exponent without digits is not part of the number";
-            continue;
-        }
         EXPECT_EQ(box.text, kOwnNewerText);
         EXPECT_EQ(box.flags, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
     }
