@@ -1,8 +1,9 @@
 // window_probe: looks at another program's windows from the same Wine session.
-//   window_probe boxes N SECONDS   answers N message boxes in turn with their first button and
-//                                  prints "BOX caption|text" for each (CR and LF as \r \n)
+//   window_probe boxes N SECONDS   answers N message boxes in turn (OK, else Yes, Cancel, No)
+//                                  and prints "BOX caption|text" for each (CR and LF as \r \n)
 //   window_probe sheet SECONDS     waits for the configuration sheet; prints "SHEET x y w h"
-//   window_probe page INDEX        shows page INDEX of the sheet; prints its tab titles
+//   window_probe page INDEX        shows page INDEX of the sheet; prints "CURRENT n", the tab
+//                                  that the sheet then shows
 //   window_probe cancel            presses the sheet's Cancel
 //   window_probe windows           prints "WINDOW visible class|title" for each top-level window
 // Exit status 0 when everything asked for was found, 1 otherwise.
@@ -69,8 +70,8 @@ HWND WaitFor(Find find, double seconds) {
     }
 }
 
-// The box's first push button: the only one (OK) of every box this system shows.
-int FirstButton(HWND box) {
+// The button that lets the program go on: OK where the box has one, else Yes, Cancel or No.
+int AnswerButton(HWND box) {
     for (int id : {IDOK, IDYES, IDCANCEL, IDNO}) {
         if (GetDlgItem(box, id)) return id;
     }
@@ -90,7 +91,7 @@ int AnswerBoxes(int count, double seconds) {
         PrintEscaped(WindowText(GetDlgItem(box, kMessageBoxTextId)));
         std::fputs("\n", stdout);
         std::fflush(stdout);
-        PostMessageW(box, WM_COMMAND, FirstButton(box), 0);
+        PostMessageW(box, WM_COMMAND, AnswerButton(box), 0);
         WaitFor([box]() { return IsWindow(box) ? nullptr : box; }, 10);
     }
     return 0;
