@@ -9,6 +9,7 @@
 #include "common/message_box.h"
 #include "common/text.h"
 #include "manager/data_file.h"
+#include "manager/password_field.h"
 #include "manager/phone_rows.h"
 #include "manager/registry_read.h"
 #include "manager/resource.h"
@@ -146,8 +147,6 @@ void ApplyDeviceSelections(HWND page) {
 
 namespace {
 
-constexpr wchar_t kPasswordCharacter = 0x25CF;
-
 // While the page fills itself from the registry and the data file, the edits and the list
 // report changes that no user made; the sheet's Apply stays as it is.
 bool g_loadingPhoneListPage = false;
@@ -177,7 +176,7 @@ void SetDataFilePath() {
 void InitPhoneListPage(HWND page) {
     g_loadingPhoneListPage = true;
     InitPhoneListColumns(GetDlgItem(page, IDC_PHONE_LIST));
-    SendDlgItemMessageW(page, IDC_CUCM_PASSWORD, EM_SETPASSWORDCHAR, kPasswordCharacter, 0);
+    MaskPasswordField(page, IDC_CUCM_PASSWORD);
     LimitEdits(page);
 
     ReadSettingIntoControl(page, IDC_SERVER_ADDRESS, g_hSettingsKey, kValueServerAddress, false);
@@ -189,14 +188,6 @@ void InitPhoneListPage(HWND page) {
     CUCMreadFileToPage(page, g_dataFilePath);
     ApplyDeviceSelections(page);
     g_loadingPhoneListPage = false;
-}
-
-void ShowPassword(HWND page) {
-    const HWND edit = GetDlgItem(page, IDC_CUCM_PASSWORD);
-    const bool shown = IsDlgButtonChecked(page, IDC_CUCM_SHOW_PASSWORD) == BST_CHECKED;
-    SendMessageW(edit, EM_SETPASSWORDCHAR, shown ? 0 : kPasswordCharacter, 0);
-    InvalidateRect(edit, nullptr, TRUE);
-    UpdateWindow(edit);
 }
 
 void SetEveryCheckBox(HWND page, bool ticked) {
@@ -238,7 +229,7 @@ void OnCommand(HWND page, int id, int code) {
     if ((code == BN_CLICKED && id != IDC_CUCM_SHOW_PASSWORD) || code == EN_CHANGE) MarkPageChanged(page);
     if (code != BN_CLICKED) return;
     switch (id) {
-        case IDC_CUCM_SHOW_PASSWORD: ShowPassword(page); break;
+        case IDC_CUCM_SHOW_PASSWORD: FollowShowPasswordBox(page, IDC_CUCM_PASSWORD, IDC_CUCM_SHOW_PASSWORD); break;
         case IDC_SELECT_ALL: SetEveryCheckBox(page, true); break;
         case IDC_DESELECT_ALL: SetEveryCheckBox(page, false); break;
         case IDC_REFRESH: RefreshFromCucm(page); break;

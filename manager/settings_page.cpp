@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "manager/password_field.h"
 #include "manager/registry_read.h"
 #include "manager/resource.h"
 #include "manager/save_settings.h"
@@ -23,8 +24,6 @@ wchar_t (*g_localIps)[kAddressUnits] = nullptr;
 int g_localIpCount = 0;
 
 namespace {
-
-constexpr wchar_t kPasswordMask = 0x25CF;
 
 std::vector<std::array<wchar_t, kAddressUnits>> g_localIpStore;
 
@@ -80,21 +79,13 @@ void OnAddressChosen(HWND page) {
     MarkSheetChanged(page);
 }
 
-void OnShowPasswordClicked(HWND page) {
-    HWND password = GetDlgItem(page, IDC_MULTICAST_PASSWORD);
-    bool shown = IsDlgButtonChecked(page, IDC_SHOW_PASSWORD) == BST_CHECKED;
-    SendMessageW(password, EM_SETPASSWORDCHAR, shown ? 0 : kPasswordMask, 0);
-    InvalidateRect(password, nullptr, TRUE);
-    UpdateWindow(password);
-}
-
 void LoadSettingsPage(HWND page) {
     g_loadingSettingsPage = true;
     SendDlgItemMessageW(page, IDC_HTTP_SERVER_IP, CB_LIMITTEXT, kAddressUnits - 1, 0);
     for (const PageValue& value : kPageValues) SendDlgItemMessageW(page, value.controlId, EM_LIMITTEXT, value.limit, 0);
 
     InitHttpServerIpCombo(page);
-    SendDlgItemMessageW(page, IDC_MULTICAST_PASSWORD, EM_SETPASSWORDCHAR, kPasswordMask, 0);
+    MaskPasswordField(page, IDC_MULTICAST_PASSWORD);
 
     UniqueRegKey key = OpenSettingsKeyOrExit();
     for (const PageValue& value : kPageValues) {
@@ -165,7 +156,7 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         if (control == IDC_HTTP_SERVER_IP && code == CBN_SELCHANGE) {
             OnAddressChosen(page);
         } else if (control == IDC_SHOW_PASSWORD && code == BN_CLICKED) {
-            OnShowPasswordClicked(page);
+            FollowShowPasswordBox(page, IDC_MULTICAST_PASSWORD, IDC_SHOW_PASSWORD);
         } else if (code == EN_CHANGE && !g_loadingSettingsPage) {
             MarkSheetChanged(page);
         }
