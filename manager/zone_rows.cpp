@@ -38,7 +38,9 @@ bool GetSelectedZoneName(HWND page, wchar_t* name, size_t capacity) {
     return true;
 }
 
-HWND ZoneNameField(HWND page) { return FindWindowExW(GetDlgItem(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr); }
+HWND FindZoneNameField(HWND page) {
+    return FindWindowExW(GetDlgItem(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr);
+}
 
 void EnableZoneEditControls(HWND page, BOOL enable) {
     for (int id : {IDC_ZONE_DESCRIPTION, IDC_ASSIGNED_LIST, IDC_UNASSIGNED_LIST, IDC_ASSIGN, IDC_UNASSIGN}) {

@@ -19,7 +19,7 @@ int MovePhoneListRow(HWND source, int row, HWND target);
 bool GetSelectedZoneName(HWND page, wchar_t* name, size_t capacity);
 
 // The combobox's edit field, in which a zone's name is typed; null when it has none.
-HWND ZoneNameField(HWND page);
+HWND FindZoneNameField(HWND page);
 
 // The description, both lists, ">>" and "<<": enabled while a zone is edited.
 void EnableZoneEditControls(HWND page, BOOL enable);

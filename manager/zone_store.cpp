@@ -186,7 +186,7 @@ int LoadZoneMembers(HWND page) {
 }
 
 int SaveCurrentZone(HWND page) {
-    HWND nameField = ZoneNameField(page);
+    HWND nameField = FindZoneNameField(page);
     wchar_t zoneName[kFieldUnits] = {};
     if (nameField != nullptr) {
         GetWindowTextW(nameField, zoneName, static_cast<int>(kFieldUnits));

@@ -57,7 +57,7 @@ void MoveSelectedRows(HWND page, int sourceId, int targetId, const wchar_t* none
 void OnInitDialog(HWND page) {
     LoadZoneTable();
     HWND description = Item(page, IDC_ZONE_DESCRIPTION);
-    HWND nameField = ZoneNameField(page);
+    HWND nameField = FindZoneNameField(page);
     g_prevDescriptionEditProc = Subclass(description, DescriptionEditProc);
     if (nameField != nullptr) {
         g_prevZoneNameEditProc = Subclass(nameField, ZoneNameEditProc);
@@ -102,7 +102,7 @@ void OnCommand(HWND page, int id, int code) {
     switch (id) {
         case IDC_ZONE_ADD:
             ResetZonesPage(page);
-            SetFocus(ZoneNameField(page));
+            SetFocus(FindZoneNameField(page));
             break;
         case IDC_ZONE_REMOVE:
             OnRemoveZone(page);
@@ -198,7 +198,7 @@ int ResetZonesPage(HWND page) {
 int CancelZoneEdit(HWND page) {
     RefillUnassigned(page);
     LoadZoneMembers(page);
-    HWND nameField = ZoneNameField(page);
+    HWND nameField = FindZoneNameField(page);
     if (nameField != nullptr) SetWindowTextW(nameField, L"");
     SetDlgItemTextW(page, IDC_ZONE_DESCRIPTION, L"");
     EnableZoneSaveCancelButtons(page, FALSE);
