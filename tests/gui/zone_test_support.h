@@ -10,6 +10,7 @@
 
 #include "common/message_box.h"
 #include "gui_test_support.h"
+#include "manager/resource.h"
 #include "service/config_store.h"
 
 namespace zonetest {
@@ -192,6 +193,34 @@ inline std::vector<std::wstring> DeviceNames(HWND list) {
     std::vector<std::wstring> names;
     for (int row = 0; row < RowCount(list); ++row) names.push_back(CellText(list, row, 3));
     return names;
+}
+
+// ---- Typing and selecting, as the administrator does ----
+
+// The zone name field: the edit inside the Zones page's combobox.
+inline HWND ZoneNameField(HWND page) {
+    return FindWindowExW(GetDlgItem(page, IDC_ZONE_COMBO), nullptr, L"Edit", nullptr);
+}
+
+// Keys typed into a field, as the keyboard delivers them.
+inline void TypeKeys(HWND field, const std::wstring& text) {
+    for (wchar_t c : text) {
+        SendMessageW(field, WM_KEYDOWN, static_cast<WPARAM>(VkKeyScanW(c) & 0xFF), 1);
+        SendMessageW(field, WM_CHAR, c, 1);
+    }
+}
+
+// Adds the row showing this device name to the list's selection; false when no row shows it.
+inline bool SelectPhoneRow(HWND list, const std::wstring& deviceName) {
+    for (int row = 0; row < RowCount(list); ++row) {
+        if (CellText(list, row, 3) != deviceName) continue;
+        LVITEMW state{};
+        state.stateMask = LVIS_SELECTED;
+        state.state = LVIS_SELECTED;
+        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        return true;
+    }
+    return false;
 }
 
 using guitest::WindowText;

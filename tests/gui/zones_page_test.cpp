@@ -69,7 +69,7 @@ protected:
     HWND page() const { return host_->page(); }
     HWND item(int id) const { return host_->item(id); }
     HWND combo() const { return item(IDC_ZONE_COMBO); }
-    HWND nameField() const { return FindWindowExW(combo(), nullptr, L"Edit", nullptr); }
+    HWND nameField() const { return ZoneNameField(page()); }
     HWND assigned() const { return item(IDC_ASSIGNED_LIST); }
     HWND unassigned() const { return item(IDC_UNASSIGNED_LIST); }
     bool Enabled(int id) const { return IsWindowEnabled(item(id)) != FALSE; }
@@ -87,21 +87,10 @@ protected:
         SendMessageW(page(), WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo()));
     }
 
-    // A key typed into the zone name field, as the keyboard delivers it.
-    void TypeIntoName(const std::wstring& text) {
-        for (wchar_t c : text) {
-            SendMessageW(nameField(), WM_KEYDOWN, static_cast<WPARAM>(VkKeyScanW(c) & 0xFF), 1);
-            SendMessageW(nameField(), WM_CHAR, c, 1);
-        }
-    }
+    void TypeIntoName(const std::wstring& text) { TypeKeys(nameField(), text); }
 
     void Select(HWND list, const std::wstring& deviceName) {
-        int row = FindListItemByText(list, deviceName.c_str(), 3);
-        ASSERT_GE(row, 0) << "row present";
-        LVITEMW state{};
-        state.stateMask = LVIS_SELECTED;
-        state.state = LVIS_SELECTED;
-        SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        ASSERT_TRUE(SelectPhoneRow(list, deviceName)) << "row present";
     }
 
     void ExpectEditingEnabled(bool enabled) {
