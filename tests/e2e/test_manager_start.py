@@ -2,6 +2,7 @@
 sheet closed with Cancel."""
 
 import os
+import subprocess
 import tempfile
 import unittest
 
@@ -72,6 +73,29 @@ class ManagerStartTest(unittest.TestCase):
             with open(data_file, "rb") as f:
                 self.assertEqual(data_before, f.read())
         lib.remove_settings_key()
+
+
+class X11SessionTest(unittest.TestCase):
+    def test_a_session_that_cannot_be_made_stops_its_display_and_restores_the_environment(self):
+        names = ("WINEPREFIX", "DISPLAY", "WINEDEBUG")
+        before = {name: os.environ.get(name) for name in names}
+        session = X11Session()
+        real_run_wine = lib.run_wine
+
+        def wine_that_hangs(*args, **kwargs):
+            raise subprocess.TimeoutExpired("wine", 1)
+
+        lib.run_wine = wine_that_hangs
+        try:
+            with self.assertRaises(subprocess.TimeoutExpired):
+                session.__enter__()
+            self.assertIsNotNone(session._xvfb.poll(), "Xvfb is still running")
+            self.assertEqual(before, {name: os.environ.get(name) for name in names})
+        finally:
+            lib.run_wine = real_run_wine
+            if session._xvfb is not None and session._xvfb.poll() is None:
+                session._xvfb.kill()
+                session._xvfb.wait(timeout=30)
 
 
 if __name__ == "__main__":

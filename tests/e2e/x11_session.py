@@ -31,12 +31,17 @@ class X11Session:
             self._xvfb.kill()
             raise RuntimeError("Xvfb did not report a display")
         os.environ.update({"WINEPREFIX": self.prefix, "DISPLAY": ":" + number, "WINEDEBUG": "-all"})
-        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            lib.run_wine(["wineboot", "-i"], timeout=180)
-        # Without a window manager, a managed window costs seconds when it closes.
-        lib.run_wine(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"])
-        # The session's desktop and services start now, not in a race with the manager's first box.
-        lib.run_wine(["cmd", "/c", "exit"], timeout=120)
+        try:
+            if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+                lib.run_wine(["wineboot", "-i"], timeout=180)
+            # Without a window manager, a managed window costs seconds when it closes.
+            lib.run_wine(["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"])
+            # The session's desktop and services start now, not in a race with the manager's first box.
+            lib.run_wine(["cmd", "/c", "exit"], timeout=120)
+        except BaseException:
+            # A session that cannot be made leaves neither Xvfb, nor Wine, nor its environment behind.
+            self.__exit__(None, None, None)
+            raise
         return self
 
     def __exit__(self, *exc):
