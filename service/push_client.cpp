@@ -1,25 +1,16 @@
 #include "service/push_client.h"
 
-#include <winhttp.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/text.h"
-#include "common/unique_handle.h"
+#include "common/winhttp_handle.h"
 #include "service/console_log.h"
 #include "service/phone_xml.h"
 #include "service/settings.h"
 
 namespace {
-
-struct WinHttpHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { WinHttpCloseHandle(h); }
-};
-using UniqueInternet = UniqueHandle<WinHttpHandleTraits>;
 
 struct FreeDeleter {
     void operator()(char* p) const noexcept { free(p); }
@@ -73,18 +64,18 @@ void ReadReply(HINTERNET request, const char* phone, ReplyLog log) {
 bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password, const PushBody& body,
                  const PushLog& log) {
     const std::string phone = NarrowLatin1(phoneIP);
-    UniqueInternet session(WinHttpOpen(L"Dravik VESKA", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    UniqueWinHttpHandle session(WinHttpOpen(L"Dravik VESKA", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) {
         ConsolePrintf(log.openFailed, phone.c_str());
         return false;
     }
-    UniqueInternet connection(WinHttpConnect(session.get(), phoneIP, INTERNET_DEFAULT_HTTP_PORT, 0));
+    UniqueWinHttpHandle connection(WinHttpConnect(session.get(), phoneIP, INTERNET_DEFAULT_HTTP_PORT, 0));
     if (!connection) {
         ConsolePrintf(log.connectFailed, phone.c_str());
         return false;
     }
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"POST", L"CGI/Execute", nullptr, WINHTTP_NO_REFERER,
+    UniqueWinHttpHandle request(WinHttpOpenRequest(connection.get(), L"POST", L"CGI/Execute", nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
     if (!request) {
         ConsolePrintf("WinHttpOpenRequest() failed (%d). \r\n", static_cast<int>(GetLastError()));
