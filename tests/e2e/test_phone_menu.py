@@ -9,6 +9,7 @@ import subprocess
 import tempfile
 import time
 import unittest
+from xml.sax import saxutils
 
 from qax_testlib import (ConsoleService, SETTINGS_KEY, http_get, phone_request, run_wine, scramble,
                          seed_registry, wine_path, write_data_file)
@@ -53,8 +54,8 @@ def zone_order():
 
 
 def xml_escape(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-            .replace('"', "&quot;").replace("'", "&apos;"))
+    """As the phones' XML needs it: & < > " ' as entities."""
+    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
 
 
 def menu_item(name, host):
