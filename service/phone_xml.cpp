@@ -1,6 +1,7 @@
 #include "service/phone_xml.h"
 
 #include <cstdio>
+#include <string>
 
 #include "common/text.h"
 
@@ -20,11 +21,7 @@ public:
         return *this;
     }
 
-    BodyWriter& Escaped(const wchar_t* text) {
-        char narrow[kMaxInsertedChars + 1];
-        NarrowLatin1Into(narrow, sizeof narrow, text);
-        return Text(EscapeXml(narrow).c_str());
-    }
+    BodyWriter& Escaped(const wchar_t* text) { return Text(PhoneXmlText(text).c_str()); }
 
     BodyWriter& Number(long long value) {
         char digits[24];
@@ -48,6 +45,20 @@ constexpr char kTextObjectHead[] = "XML=<CiscoIPPhoneText><Title>";
 
 }  // namespace
 
+std::string PhoneXmlText(const wchar_t* text) {
+    char narrow[kMaxInsertedChars + 1];
+    NarrowLatin1Into(narrow, sizeof narrow, text);
+    return EscapeXml(narrow);
+}
+
+std::string ServiceUrlHost(const wchar_t* serverIP, int serverPort) {
+    const unsigned boundPort = static_cast<unsigned>(serverPort) & 0xFFFFu;
+    std::string host = PhoneXmlText(serverIP);
+    // Without the port the phone would ask port 80, where the service does not listen.
+    if (boundPort != 80) host += ":" + std::to_string(boundPort);
+    return host;
+}
+
 void BuildTransmitBody(PushBody* body, const wchar_t* multicastIP, DWORD port) {
     BodyWriter(body).Text(kExecuteItemHead).Text("RTPMTx:").Escaped(multicastIP).Text(":").Number(port)
         .Text(kExecuteItemTail).Text("\r\n");
@@ -62,9 +73,7 @@ void BuildInitiatorTextBody(PushBody* body, const wchar_t* text, const wchar_t* 
                             const wchar_t* zoneName) {
     BodyWriter writer(body);
     writer.Text(kTextObjectHead).Text(kAlertTitle).Text("</Title><Text>").Escaped(text)
-        .Text("</Text><SoftKeyItem><Name>STOP</Name><URL>http://").Escaped(serverIP);
-    // Without the port the phone would ask port 80, where the service may not listen.
-    if (serverPort != 80) writer.Text(":").Number(serverPort);
+        .Text("</Text><SoftKeyItem><Name>STOP</Name><URL>http://").Text(ServiceUrlHost(serverIP, serverPort).c_str());
     // "%26amp%3B" is the URL's item separator as the phones expect it; the zone item ends the
     // URL, so that the stop request carries the name up to " HTTP/1".
     writer.Text("/qax.xml?action=broadcast_stop%26amp%3Bzone=").Escaped(zoneName)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <string>
 
 // The services object: the answer to a start or stop request, and the last push that clears
 // a member's screen.
@@ -31,6 +32,15 @@ inline constexpr size_t kPushBodyCapacity =
     sizeof("/qax.xml?action=broadcast_stop%26amp%3Bzone=") - 1 + kMaxEscapedBytes +
     sizeof("</URL><Position>1</Position></SoftKeyItem></CiscoIPPhoneText>") - 1 + 1;
 
+// A text as it goes into any XML object for a phone: up to kMaxInsertedChars characters,
+// narrowed and escaped.
+std::string PhoneXmlText(const wchar_t* text);
+
+// The host of the URLs that bring a phone back to this service (the zone menu's items and the
+// STOP soft key): the address, then ":port" unless the port that the service binds (the low
+// 16 bits of serverPort) is 80, the port a phone assumes.
+std::string ServiceUrlHost(const wchar_t* serverIP, int serverPort);
+
 // One body, always terminated; `length` counts its bytes without the terminator.
 struct PushBody {
     char text[kPushBodyCapacity];
@@ -41,8 +51,8 @@ struct PushBody {
 void BuildTransmitBody(PushBody* body, const wchar_t* multicastIP, DWORD port);
 // "RTPMRx:<group>:<port>:<volume>": a member receives.
 void BuildReceiveBody(PushBody* body, const wchar_t* multicastIP, DWORD port, int volume);
-// The initiator's text with the STOP soft key, whose URL asks this service (at serverIP, and
-// serverPort when it is not 80) to stop the broadcast to zoneName.
+// The initiator's text with the STOP soft key, whose URL asks this service (at
+// ServiceUrlHost) to stop the broadcast to zoneName.
 void BuildInitiatorTextBody(PushBody* body, const wchar_t* text, const wchar_t* serverIP, int serverPort,
                             const wchar_t* zoneName);
 // A member's alert text.

@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "service/console_log.h"
+#include "service/server_beep.h"
 #include "service/service_host.h"
 #include "service/settings.h"
 
@@ -38,8 +39,8 @@ void DropTable() {
 
 int FailCreation(const char* message) {
     ConsolePrintf("%s", message);
-    Beep(300, 100);
-    Beep(100, 3000);
+    ServerBeep(300, 100);
+    ServerBeep(100, 3000);
     DropTable();
     g_rtpPortSlotCount = 0;
     return 0;

@@ -1,25 +1,16 @@
 #include "service/push_client.h"
 
-#include <winhttp.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/text.h"
-#include "common/unique_handle.h"
+#include "common/winhttp_handle.h"
 #include "service/console_log.h"
 #include "service/phone_xml.h"
 #include "service/settings.h"
 
 namespace {
-
-struct WinHttpHandleTraits {
-    using Handle = HINTERNET;
-    static Handle Invalid() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { WinHttpCloseHandle(h); }
-};
-using UniqueInternet = UniqueHandle<WinHttpHandleTraits>;
 
 struct FreeDeleter {
     void operator()(char* p) const noexcept { free(p); }
@@ -67,48 +58,65 @@ void ReadReply(HINTERNET request, const char* phone, ReplyLog log) {
     }
 }
 
-// One POST of one body to the phone's CGI/Execute on port 80, in a WinHTTP session of its
-// own. Returns false when it failed before the body could be sent (the phone cannot be
-// addressed at all), true once the request went out, whatever came back.
-bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password, const PushBody& body,
-                 const PushLog& log) {
-    const std::string phone = NarrowLatin1(phoneIP);
-    UniqueInternet session(WinHttpOpen(L"Dravik VESKA", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                       WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session) {
-        ConsolePrintf(log.openFailed, phone.c_str());
+// The handles of one push; they close in the reverse order: request, connection, session.
+struct PushHandles {
+    UniqueWinHttpHandle session;
+    UniqueWinHttpHandle connection;
+    UniqueWinHttpHandle request;
+};
+
+// Opens a session of the push's own, the connection to the phone's port 80 and the POST of
+// "CGI/Execute" with the Basic credentials. False, after the failed step's console line,
+// when the phone cannot be addressed at all.
+bool OpenPush(PushHandles* push, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password,
+              const PushLog& log, const char* phone) {
+    push->session.reset(WinHttpOpen(L"Dravik VESKA", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                    WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!push->session) {
+        ConsolePrintf(log.openFailed, phone);
         return false;
     }
-    UniqueInternet connection(WinHttpConnect(session.get(), phoneIP, INTERNET_DEFAULT_HTTP_PORT, 0));
-    if (!connection) {
-        ConsolePrintf(log.connectFailed, phone.c_str());
+    push->connection.reset(WinHttpConnect(push->session.get(), phoneIP, INTERNET_DEFAULT_HTTP_PORT, 0));
+    if (!push->connection) {
+        ConsolePrintf(log.connectFailed, phone);
         return false;
     }
-    UniqueInternet request(WinHttpOpenRequest(connection.get(), L"POST", L"CGI/Execute", nullptr, WINHTTP_NO_REFERER,
-                                              WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
-    if (!request) {
+    push->request.reset(WinHttpOpenRequest(push->connection.get(), L"POST", L"CGI/Execute", nullptr,
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, 0));
+    if (!push->request) {
         ConsolePrintf("WinHttpOpenRequest() failed (%d). \r\n", static_cast<int>(GetLastError()));
         return false;
     }
-    if (!WinHttpSetCredentials(request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, username,
+    if (!WinHttpSetCredentials(push->request.get(), WINHTTP_AUTH_TARGET_SERVER, WINHTTP_AUTH_SCHEME_BASIC, username,
                                password, nullptr)) {
         ConsolePrintf("WinHttpSetCredentials() failed (%d). \r\n", static_cast<int>(GetLastError()));
         return false;
     }
+    return true;
+}
+
+// One POST of one body to the phone's CGI/Execute. Returns false when it failed before the
+// body could be sent (the phone cannot be addressed at all), true once the request went out,
+// whatever came back.
+bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password, const PushBody& body,
+                 const PushLog& log) {
+    const std::string phone = NarrowLatin1(phoneIP);
+    PushHandles push;
+    if (!OpenPush(&push, phoneIP, username, password, log, phone.c_str())) return false;
     if (log.beforeSend != nullptr) ConsolePrintf("%s", log.beforeSend);
     const DWORD length = static_cast<DWORD>(body.length);
-    if (!WinHttpSendRequest(request.get(), L"Content-Type: text/xml\r\n", static_cast<DWORD>(-1),
+    if (!WinHttpSendRequest(push.request.get(), L"Content-Type: text/xml\r\n", static_cast<DWORD>(-1),
                             const_cast<char*>(body.text), length, length, 0)) {
         const int error = static_cast<int>(GetLastError());
         ConsolePrintf("WinHttpSendRequest() failed (%d). \r\n", error);
         ConsolePrintf("Error %d has occurred.\n", error);
         return true;
     }
-    if (!WinHttpReceiveResponse(request.get(), nullptr)) {
+    if (!WinHttpReceiveResponse(push.request.get(), nullptr)) {
         ConsolePrintf("Error %d has occurred.\n", static_cast<int>(GetLastError()));
         return true;
     }
-    ReadReply(request.get(), phone.c_str(), log.reply);
+    ReadReply(push.request.get(), phone.c_str(), log.reply);
     return true;
 }
 

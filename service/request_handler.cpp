@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "service/broadcast.h"
 #include "service/console_log.h"
+#include "service/phone_xml.h"
 #include "service/settings.h"
 #include "service/socket_send.h"
 #include "service/zone_menu.h"
@@ -22,9 +23,6 @@ constexpr char kZoneMarker[] = "zone=";
 constexpr char kArgumentEnd[] = " HTTP/1";
 // A zone name has at most 255 characters, so a longer argument names no zone.
 constexpr size_t kMaxZoneArgument = 255;
-
-constexpr char kActionReplyBody[] =
-    "XML=<CiscoIPPhoneExecute><ExecuteItem Priority=\"0\" URL=\"Init:Services\"/></CiscoIPPhoneExecute>";
 
 // Sends the header, then the body; the connection has its reply from here on, sent whole or
 // not (a phone that is gone cannot be answered later either).
@@ -95,7 +93,7 @@ void SendActionReply(PhoneRequest* request) {
     char header[256];
     snprintf(header, sizeof(header),
              "HTTP/1.1 200 OK\r\nContent-type: text/xml\r\nContent-Length: %d\r\nConnection: close\r\n\r\n",
-             static_cast<int>(sizeof(kActionReplyBody) - 1));
-    SendReply(request, header, kActionReplyBody);
-    ConsolePrintf("Sending the following:\r\n%s\r\n%s\r\n\r\n", header, kActionReplyBody);
+             static_cast<int>(sizeof(kServicesObject) - 1));
+    SendReply(request, header, kServicesObject);
+    ConsolePrintf("Sending the following:\r\n%s\r\n%s\r\n\r\n", header, kServicesObject);
 }

@@ -20,8 +20,6 @@ namespace {
 
 constexpr DWORD kSpinCount = 1024;
 constexpr DWORD kIdleMs = 86400000;
-// Full access less the rights to change permissions and ownership: enough to stop the service.
-constexpr DWORD kServiceControlAccess = 0xF003F;
 constexpr DWORD kAcceptStopAndShutdown = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
 
 void ReportStatus(DWORD state) {

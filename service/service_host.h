@@ -7,6 +7,10 @@
 
 inline constexpr wchar_t kServiceName[] = L"Dravik QAX";
 inline constexpr char kServiceVersion[] = "v.2.5";
+// How removal and the control handler open the service: the standard rights (DELETE among
+// them) with querying and changing its configuration, querying its status, enumerating its
+// dependents, starting and stopping it.
+inline constexpr DWORD kServiceControlAccess = 0xF003F;
 
 extern SERVICE_STATUS g_serviceStatus;
 extern SERVICE_STATUS_HANDLE g_serviceStatusHandle;

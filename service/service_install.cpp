@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr DWORD kServiceControlAccess = 0xF003F;  // standard rights, DELETE and stop among them
 constexpr DWORD kPathUnits = 261;
 constexpr DWORD kStopWaitMs = 3000;
 constexpr DWORD kStopPollMs = 100;

@@ -12,6 +12,5 @@ inline constexpr size_t kMaxMenuBytes = 65535;
 // The header of the menu reply: no Content-Length, the body ends where the connection ends.
 inline constexpr char kMenuHeader[] = "HTTP/1.1 200 OK\r\nContent-type: text/xml\r\nConnection: close\r\n\r\n";
 
-// serverPort is the configured port; the URLs name the port that the server binds (its low
-// 16 bits) only when that is not 80, the port a phone assumes.
+// Every item's URL starts with http:// and ServiceUrlHost(serverIP, serverPort).
 std::string BuildZoneMenu(const ZoneRecord* zones, int zoneCount, const wchar_t* serverIP, int serverPort);

@@ -8,7 +8,9 @@ import socketserver
 import threading
 import time
 
-from qax_testlib import PHONE_ANSWER
+# What a phone answers a push it carried out.
+PHONE_ANSWER = (b'<?xml version="1.0" encoding="utf-8"?>\n<CiscoIPPhoneResponse>'
+                b'<ResponseItem Status="0" Data="Success" URL=""/></CiscoIPPhoneResponse>')
 
 
 class Push:

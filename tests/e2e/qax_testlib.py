@@ -1,13 +1,11 @@
 """Shared pieces of the end-to-end tests: the Wine environment, the seeded registry, the
-service in a console, phone requests from their own loopback addresses, and fake phones."""
+service in a console, and phone requests from their own loopback addresses (the fake phones
+that receive pushes are in push_phones.py)."""
 
 import os
-import http.server
 import socket
-import socketserver
 import subprocess
 import tempfile
-import threading
 import time
 
 WINE = os.environ.get("QAX_WINE", "wine")
@@ -205,75 +203,3 @@ def phone_request(source_ip, server_ip, port, request, timeout=10.0):
 
 def http_get(path, host):
     return "GET %s HTTP/1.1\r\nHost: %s\r\nConnection: close\r\n\r\n" % (path, host)
-
-
-# ---------------------------------------------------------------------------------------
-# Fake phones
-
-
-PHONE_ANSWER = (b'<?xml version="1.0" encoding="utf-8"?>\n<CiscoIPPhoneResponse>'
-                b'<ResponseItem Status="0" Data="Success" URL=""/></CiscoIPPhoneResponse>')
-
-
-class _ThreadingServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
-class FakePhones:
-    """HTTP listeners on port 80 of the given loopback addresses, each recording the pushes it
-    receives: (request line, Authorization header, body) in arrival order."""
-
-    def __init__(self, addresses, answer=PHONE_ANSWER):
-        self.records = {a: [] for a in addresses}
-        self._lock = threading.Lock()
-        self._servers = []
-        phones = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            protocol_version = "HTTP/1.1"
-
-            def do_POST(self):
-                length = int(self.headers.get("Content-Length", "0"))
-                body = self.rfile.read(length)
-                with phones._lock:
-                    phones.records[self.server.server_address[0]].append(
-                        (self.requestline, self.headers.get("Authorization"), body,
-                         self.headers.get("Content-Type")))
-                self.send_response(200)
-                self.send_header("Content-Type", "text/xml")
-                self.send_header("Content-Length", str(len(answer)))
-                self.end_headers()
-                self.wfile.write(answer)
-
-            def log_message(self, *args):
-                pass
-
-        for a in addresses:
-            server = _ThreadingServer((a, 80), Handler)
-            threading.Thread(target=server.serve_forever, daemon=True).start()
-            self._servers.append(server)
-
-    def bodies(self, address):
-        with self._lock:
-            return [r[2] for r in self.records[address]]
-
-    def wait_for_count(self, address, count, timeout=20.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if len(self.bodies(address)) >= count:
-                return self.bodies(address)
-            time.sleep(0.05)
-        raise AssertionError("%s received %d pushes, expected %d: %r"
-                             % (address, len(self.bodies(address)), count, self.bodies(address)))
-
-    def close(self):
-        for s in self._servers:
-            s.shutdown()
-            s.server_close()
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()

@@ -17,16 +17,11 @@ DESCRIPTION = ("Dravik Software - Halvenor [QAX]\r\n\r\nDravik Software QAX prov
                "For more information, visit http://www.draviksoftware.com")
 
 
-def console_text(raw):
-    """The bytes the program formatted: its console stream is in text mode, which writes every
-    "\\n" as "\\r\\n"; undoing that gives "\\r\\n" and "\\n" back as the program wrote them."""
-    return raw.replace(b"\r\n", b"\n").decode("latin-1")
-
-
 def run_service(*args, timeout=60, exe=None):
-    """Runs QAXservice.exe with args to its end; returns (exit code, console text, stderr)."""
+    """Runs QAXservice.exe with args to its end; returns (exit code, console text, stderr). The
+    console text is the program's bytes as they are: it translates no line end."""
     result = lib.run_wine([exe or lib.exe("QAXservice.exe")] + list(args), timeout=timeout)
-    return result.returncode, console_text(result.stdout), result.stderr.decode("latin-1", "replace")
+    return result.returncode, result.stdout.decode("latin-1"), result.stderr.decode("latin-1", "replace")
 
 
 def sc(*args, timeout=60):

@@ -3,16 +3,17 @@ loopback addresses, fake phones record every push they receive."""
 
 import base64
 import os
-import re
 import tempfile
 import time
 import unittest
 import urllib.parse
 import xml.etree.ElementTree as ElementTree
+from xml.sax import saxutils
 
 from qax_testlib import (ConsoleService, http_get, phone_request, scramble, seed_registry, wait_listening,
                          wine_path, write_data_file)
 from push_phones import RecordingPhones, SilentPhone
+from service_control import EVENT_TRACE, reported_events
 
 SERVER = "127.0.30.1"
 SERVER_PORT = 8080
@@ -68,8 +69,8 @@ def initiator_text(zone):
 
 
 def escape(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
-            .replace("'", "&apos;"))
+    """As the phones' XML needs it: & < > " ' as entities."""
+    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
 
 
 MEMBER_TEXT = ("XML=<CiscoIPPhoneText>" + TITLE + "<Text>" + escape(MESSAGE) + "</Text></CiscoIPPhoneText>").encode()
@@ -120,7 +121,7 @@ class BroadcastTest(unittest.TestCase):
         # M2 hangs up on every text object it is sent.
         self.phones = RecordingPhones(RECORDING, hang_up_on_text=[M2[0]])
         self.addCleanup(self.phones.close)
-        self.service = ConsoleService(extra_env={"WINEDEBUG": "+eventlog"})
+        self.service = ConsoleService(extra_env={"WINEDEBUG": EVENT_TRACE})
         self.addCleanup(self.service.__exit__)
         wait_listening(SERVER, SERVER_PORT)
 
@@ -129,16 +130,12 @@ class BroadcastTest(unittest.TestCase):
     def ask(self, phone_ip, request, timeout=10.0):
         return phone_request(phone_ip, SERVER, SERVER_PORT, request, timeout=timeout)
 
-    def printed(self):
-        """The console text as the service formatted it: its standard output is a text-mode
-        stream, which writes every line feed as CR LF."""
-        return self.service.output.replace(b"\r\n", b"\n")
-
     def wait_printed(self, text, timeout=20.0):
         deadline = time.monotonic() + timeout
-        while text not in self.printed():
+        while text not in self.service.output:
             if time.monotonic() > deadline:
-                self.fail("the service never printed %r:\n%s" % (text, self.printed()[-3000:].decode("latin-1")))
+                self.fail("the service never printed %r:\n%s"
+                          % (text, self.service.output[-3000:].decode("latin-1")))
             time.sleep(0.1)
 
     def assert_pushes(self, address, expected, timeout=20.0):
@@ -181,7 +178,7 @@ class BroadcastTest(unittest.TestCase):
                                            SERVICES])
         self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
 
-        out = self.printed()
+        out = self.service.output
         self.assertIn(b"MODE: 1 ZONE: North\r\n", out)
         self.assertIn(b"MODE: 0 ZONE: \r\n", out)
         self.assertIn(b"Broadcast success: %s\r\n" % M1[0].encode(), out)
@@ -195,25 +192,12 @@ class BroadcastTest(unittest.TestCase):
         self.assertEqual(self.phones.bodies(M1[0])[6], receive(FIRST_PORT))
         self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
 
-    def reported_events(self):
-        """Wine stores no events; with WINEDEBUG=+eventlog it traces each report (its type and
-        id) and then its insertion strings on stderr. Returns (id, type, strings) in order."""
-        events = []
-        for line in self.service.errors.decode("latin-1").splitlines():
-            report = re.search(r"ReportEventW \(\w+,0x([0-9a-f]{4}),0x[0-9a-f]{4},0x([0-9a-f]{8}),", line)
-            if report:
-                events.append((int(report.group(2), 16), int(report.group(1), 16), []))
-                continue
-            string = re.search(r'trace:eventlog:ReportEventW L"(.*)"$', line)
-            if string and events:
-                events[-1][2].append(string.group(1))
-        return events
-
     def broadcast_events(self, count, timeout=10.0):
         """The start and stop events reported so far, once there are `count` (or the time is up)."""
         deadline = time.monotonic() + timeout
         while True:
-            events = [e for e in self.reported_events() if e[0] in (0x4000000B, 0x4000000C)]
+            events = [e for e in reported_events(self.service.errors.decode("latin-1"))
+                      if e[0] in (0x4000000B, 0x4000000C)]
             if len(events) >= count or time.monotonic() > deadline:
                 return events
             time.sleep(0.1)

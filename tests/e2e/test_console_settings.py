@@ -8,7 +8,7 @@ import time
 import unittest
 
 import qax_testlib as lib
-from service_control import console_text, run_service
+from service_control import run_service
 
 SERVER_IP = "127.0.10.1"
 SERVER_PORT = 18311
@@ -61,7 +61,7 @@ class ConsoleRun(unittest.TestCase):
             answer = lib.phone_request(PHONE_IP, SERVER_IP, SERVER_PORT, lib.http_get("/qax.xml", SERVER_IP))
             self.assertIn(b"<CiscoIPPhoneMenu>", answer)
             self.assertIsNone(service.proc.poll(), "the console run ended")
-        out = console_text(raw)
+        out = raw.decode("latin-1")
 
         def lookup(name, compared):
             return ("CUCMreadFileSEPtoIP(): Looking for %s..." % name

@@ -9,10 +9,10 @@ import subprocess
 import tempfile
 import time
 import unittest
+from xml.sax import saxutils
 
 from qax_testlib import (ConsoleService, SETTINGS_KEY, http_get, phone_request, run_wine, scramble,
                          seed_registry, wine_path, write_data_file)
-from service_control import console_text
 
 SERVICE_IP = "127.0.20.1"
 PHONE_IP = "127.0.20.11"
@@ -54,8 +54,8 @@ def zone_order():
 
 
 def xml_escape(text):
-    return (text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-            .replace('"', "&quot;").replace("'", "&apos;"))
+    """As the phones' XML needs it: & < > " ' as entities."""
+    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
 
 
 def menu_item(name, host):
@@ -148,7 +148,7 @@ class _ServiceCase(unittest.TestCase):
         shutil.rmtree(cls.tmp, ignore_errors=True)
 
     def console(self):
-        return console_text(self.service.output)
+        return self.service.output.decode("latin-1")
 
     def menu(self, source_ip=PHONE_IP):
         return phone_request(source_ip, SERVICE_IP, self.PORT, http_get("/qax.xml", SERVICE_IP))
@@ -282,7 +282,7 @@ class AddressNotOnTheHost(unittest.TestCase):
             seed_registry(settings(8082, data_file, server_ip="192.0.2.1"), zones=(("Lobby", None, []),))
             with ConsoleService() as service:
                 code = service.wait_exit(timeout=60)
-                out = console_text(service.output)
+                out = service.output.decode("latin-1")
                 self.assertIn("Binding failed with error 10049\n", out)
                 self.assertNotEqual(code, 0)
                 self.assertNotIn("Preparing to stop service", out)

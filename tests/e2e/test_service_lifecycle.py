@@ -9,7 +9,7 @@ import unittest
 
 import qax_testlib as lib
 from service_control import (DESCRIPTION, EVENT_SOURCE_KEY, EVENT_TRACE, RUNNING, SERVICE_KEY, STOPPED,
-                             console_text, delete_key, reg_query, reg_value, remove_service, reported_events,
+                             delete_key, reg_query, reg_value, remove_service, reported_events,
                              run_service, sc, service_status, wait_state)
 
 SERVER_IP = "127.0.10.1"
@@ -190,7 +190,7 @@ class ServiceLifecycle(unittest.TestCase):
         lib.wait_listening(SERVER_IP, SERVER_PORT)
         with lib.ConsoleService(extra_env={"WINEDEBUG": EVENT_TRACE}) as console:
             exit_code = console.wait_exit(timeout=60)
-            out = console_text(console.output)
+            out = console.output.decode("latin-1")
             events = reported_events(console.errors.decode("latin-1", "replace"))
         self.assertEqual(exit_code, 1)
         self.assertIn("Binding failed with error 10048\n", out)

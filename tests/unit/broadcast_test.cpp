@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/text.h"
+#include "loopback_sockets.h"
 #include "service/port_slots.h"
 #include "service/server_beep.h"
 #include "service/settings.h"
@@ -20,79 +22,45 @@
 
 namespace {
 
-constexpr char kServiceAddress[] = "127.0.30.1";
 constexpr char kRequester[] = "127.0.30.111";
 constexpr int kFirstPort = 20480;
 
 std::vector<std::pair<DWORD, DWORD>> g_beeps;
 void RecordBeep(DWORD frequency, DWORD duration) { g_beeps.emplace_back(frequency, duration); }
 
-sockaddr_in Address(const char* dotted, u_short port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = inet_addr(dotted);
-    a.sin_port = htons(port);
-    return a;
-}
-
 // One phone request on a real loopback connection from the phone's own address, as the
 // connection server hands it over.
 class PhoneCall {
 public:
     PhoneCall(const char* phoneAddress, const std::string& requestLine) {
-        SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in local = Address(kServiceAddress, 0);
-        bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        listen(listener, 1);
-        int length = sizeof local;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
-
-        phone_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in source = Address(phoneAddress, 0);
-        bind(phone_, reinterpret_cast<sockaddr*>(&source), sizeof source);
-        connect(phone_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        connection_.PeerLength = sizeof connection_.Peer;
-        connection_.Socket = accept(listener, reinterpret_cast<sockaddr*>(&connection_.Peer), &connection_.PeerLength);
-        closesocket(listener);
-
-        CopyBounded(connection_.Buffer, sizeof connection_.Buffer,
-                    ("GET " + requestLine + " HTTP/1.1\r\nHost: 127.0.30.1\r\n\r\n").c_str());
-        request_.connection = &connection_;
+        u_short port = 0;
+        OwnedSocket listener = ListenOnFreePort(&port);
+        connection_ = ConnectPhone(listener.get(), port, phoneAddress);
+        record_ = ReceivedRecord(connection_.accepted.get(), "GET " + requestLine + " HTTP/1.1\r\nHost: " +
+                                                                 kServiceAddress + "\r\n\r\n");
+        request_.connection = record_.get();
         request_.replied = false;
         CopyBounded(request_.requesterIP, sizeof request_.requesterIP, phoneAddress);
         WidenLatin1Into(request_.requesterIPw, 16, phoneAddress);
     }
-    ~PhoneCall() {
-        closesocket(connection_.Socket);
-        closesocket(phone_);
-    }
-    PhoneCall(const PhoneCall&) = delete;
-    PhoneCall& operator=(const PhoneCall&) = delete;
 
     PhoneRequest* request() { return &request_; }
 
     // What the service sent, once it has closed its end.
     std::string Answer() {
-        closesocket(connection_.Socket);
-        connection_.Socket = INVALID_SOCKET;
-        std::string text;
-        char chunk[1024];
-        int n;
-        while ((n = recv(phone_, chunk, sizeof chunk, 0)) > 0) text.append(chunk, static_cast<size_t>(n));
-        return text;
+        connection_.accepted.reset();
+        return ReceiveAll(connection_.phone.get(), 2000);
     }
 
 private:
-    SOCKET phone_ = INVALID_SOCKET;
-    SOCKET_INFORMATION connection_{};
+    PhoneConnection connection_;
+    std::unique_ptr<SOCKET_INFORMATION> record_;
     PhoneRequest request_{};
 };
 
 class BroadcastControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
         g_beeps.clear();
         SetBeepHandler(RecordBeep);
         CopyBounded(wzMulticastTargetIP, kAddressUnits, L"239.1.1.1");
@@ -108,11 +76,11 @@ protected:
         g_zoneTable = nullptr;
         g_zoneCount = 0;
         RTPportCreateTable(0, -1);
-        WSACleanup();
     }
 
     static std::vector<std::pair<DWORD, DWORD>> Confirmation() { return {{300, 100}, {500, 100}, {700, 100}}; }
 
+    WinsockSession winsock_;
     ZoneTable zones_;
     // The requester is a member of Lobby itself; 127.0.30.112 is the other member.
     TargetList targets_{{"127.0.30.112", L"SEP00AABBCCDDEE"},

@@ -1,5 +1,7 @@
 #include "loopback_sockets.h"
 
+#include "common/text.h"
+
 namespace {
 
 sockaddr_in Address(const char* dotted, u_short port) {
@@ -42,6 +44,16 @@ PhoneConnection ConnectPhone(SOCKET listener, u_short port, const char* sourceAd
     u_long nonBlocking = 1;
     ioctlsocket(c.accepted.get(), FIONBIO, &nonBlocking);
     return c;
+}
+
+std::unique_ptr<SOCKET_INFORMATION> ReceivedRecord(SOCKET accepted, const std::string& request) {
+    auto record = std::make_unique<SOCKET_INFORMATION>();
+    *record = SOCKET_INFORMATION{};
+    record->Socket = accepted;
+    record->PeerLength = sizeof(record->Peer);
+    getpeername(accepted, reinterpret_cast<sockaddr*>(&record->Peer), &record->PeerLength);
+    CopyBounded(record->Buffer, sizeof(record->Buffer), request.c_str());
+    return record;
 }
 
 std::string ReceiveAll(SOCKET socket, int quietMs) {

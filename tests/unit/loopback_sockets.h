@@ -5,7 +5,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <memory>
 #include <string>
+
+#include "service/http_server.h"
 
 // The addresses of these tests: the service side and the phones' sources.
 inline constexpr char kServiceAddress[] = "127.0.20.1";
@@ -59,6 +62,10 @@ struct PhoneConnection {
     OwnedSocket accepted;
 };
 PhoneConnection ConnectPhone(SOCKET listener, u_short port, const char* sourceAddress);
+
+// The record of a connection as the server holds it after one receive: the accepted socket
+// (still owned by the caller), its peer, and the request text in Buffer.
+std::unique_ptr<SOCKET_INFORMATION> ReceivedRecord(SOCKET accepted, const std::string& request);
 
 // Everything the peer sends until it closes, or until nothing more comes for quietMs.
 std::string ReceiveAll(SOCKET socket, int quietMs);

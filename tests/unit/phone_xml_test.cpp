@@ -54,6 +54,13 @@ TEST(PhoneXmlBodies, InitiatorTextCarriesTheStopKeyForItsZone) {
     EXPECT_NE(Text(body).find("<URL>http://10.1.1.5:8080/qax.xml?action=broadcast_stop%26amp%3Bzone=Dock 2</URL>"),
               std::string::npos)
         << Text(body);
+
+    // A port above 65535 is bound as its low 16 bits: the key names the port that listens,
+    // the same as the menu does.
+    BuildInitiatorTextBody(&body, kInitiatorMessage, L"10.1.1.5", 65616, L"North");
+    EXPECT_NE(Text(body).find("<URL>http://10.1.1.5/qax.xml?"), std::string::npos) << Text(body);
+    BuildInitiatorTextBody(&body, kInitiatorMessage, L"10.1.1.5", 65617, L"North");
+    EXPECT_NE(Text(body).find("<URL>http://10.1.1.5:81/qax.xml?"), std::string::npos) << Text(body);
 }
 
 TEST(PhoneXmlBodies, MarkupCharactersAreEscapedInEveryInsertedText) {

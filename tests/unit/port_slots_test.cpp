@@ -8,7 +8,10 @@
 #include <climits>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "service/server_beep.h"
 #include "tests/unit/service_recorders.h"
 
 namespace {
@@ -16,13 +19,19 @@ namespace {
 DWORD g_fakeTick = 0;
 DWORD FakeTick() { return g_fakeTick; }
 
+std::vector<std::pair<DWORD, DWORD>> g_beeps;
+void RecordBeep(DWORD frequency, DWORD duration) { g_beeps.emplace_back(frequency, duration); }
+
 class PortSlots : public testing::Test {
 protected:
     void SetUp() override {
         g_fakeTick = 1000;
         SetPortSlotTickSource(FakeTick);
+        g_beeps.clear();
+        SetBeepHandler(RecordBeep);
     }
     void TearDown() override {
+        SetBeepHandler(nullptr);
         SetPortSlotTickSource(nullptr);
         console_.Finish();
         RTPportCreateTable(0, -1);
@@ -44,6 +53,7 @@ int HeldSlots() {
 
 TEST_F(PortSlots, RangeGivesOneSlotPerPortAndPrintsEachAssignment) {
     ASSERT_EQ(Create(5000, 5009), 1);
+    EXPECT_TRUE(g_beeps.empty());
     ASSERT_EQ(g_rtpPortSlotCount, 10);
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(g_rtpPortSlots[i].port, 5000 + i);
@@ -159,6 +169,9 @@ TEST_F(PortSlots, RangeOverEveryUdpPortIsACreationFailure) {
     EXPECT_EQ(Create(INT_MIN, INT_MAX), 0);
     EXPECT_EQ(g_rtpPortSlotCount, 0);
     EXPECT_EQ(Console(), "Error allocating memory from heap!\r\nError allocating memory from heap!\r\n");
+    // Each failure sounds the server's low alarm: a short tone, then a long low one.
+    const std::vector<std::pair<DWORD, DWORD>> alarm{{300, 100}, {100, 3000}, {300, 100}, {100, 3000}};
+    EXPECT_EQ(g_beeps, alarm);
 }
 
 TEST_F(PortSlots, EveryUdpPortFitsTheTable) {

@@ -42,17 +42,6 @@ protected:
         httpServerPort = savedPort_;
     }
 
-    // A connection record as the server holds it, with the request received into Buffer.
-    std::unique_ptr<SOCKET_INFORMATION> Receive(PhoneConnection* c, const std::string& request) {
-        auto record = std::make_unique<SOCKET_INFORMATION>();
-        *record = SOCKET_INFORMATION{};
-        record->Socket = c->accepted.get();
-        record->PeerLength = sizeof(record->Peer);
-        getpeername(record->Socket, reinterpret_cast<sockaddr*>(&record->Peer), &record->PeerLength);
-        CopyBounded(record->Buffer, sizeof(record->Buffer), request.c_str());
-        return record;
-    }
-
     std::string Menu() { return std::string(kMenuHeader) + BuildZoneMenu(g_zoneTable, g_zoneCount, httpServerIP, httpServerPort); }
 
     WinsockSession winsock_;
@@ -114,7 +103,7 @@ TEST_F(RequestHandler, ZoneLookupTellsTheConsoleEveryEqualName) {
 
 TEST_F(RequestHandler, ActionReplyIsTheInitServicesObjectWithItsLength) {
     PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.21");
-    auto record = Receive(&c, StartRequest("Lobby"));
+    auto record = ReceivedRecord(c.accepted.get(), StartRequest("Lobby"));
     PhoneRequest request{record.get(), false, "127.0.20.21", L"127.0.20.21"};
     SendActionReply(&request);
     EXPECT_TRUE(request.replied);
@@ -130,7 +119,7 @@ TEST_F(RequestHandler, ActionReplyIsTheInitServicesObjectWithItsLength) {
 
 TEST_F(RequestHandler, MenuRequestGetsTheMenuAndFinishesTheConnection) {
     PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.22");
-    auto record = Receive(&c, "GET /qax.xml HTTP/1.1\r\nHost: 127.0.20.1:8080\r\n\r\n");
+    auto record = ReceivedRecord(c.accepted.get(), "GET /qax.xml HTTP/1.1\r\nHost: 127.0.20.1:8080\r\n\r\n");
     EXPECT_EQ(HandleHttpRequest(record.get()), 1);
     c.accepted.reset();
     std::string reply = ReceiveAll(c.phone.get(), 2000);
@@ -143,7 +132,7 @@ TEST_F(RequestHandler, UnrecognisedRequestsGetNoReply) {
     for (const char* text : {"GET /qax.xml?foo HTTP/1.1\r\n\r\n", "GET /QAX.XML HTTP/1.1\r\n\r\n",
                              "get /qax.xml HTTP/1.1\r\n\r\n", "GET /qax.xml\r\n\r\n", "\x01\x02garbage"}) {
         PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.23");
-        auto record = Receive(&c, text);
+        auto record = ReceivedRecord(c.accepted.get(), text);
         EXPECT_EQ(HandleHttpRequest(record.get()), 0) << text;
         EXPECT_EQ(ReceiveAll(c.phone.get(), 200), "") << text;
     }
@@ -151,7 +140,7 @@ TEST_F(RequestHandler, UnrecognisedRequestsGetNoReply) {
 
 TEST_F(RequestHandler, MenuAndStartInOneTextGetTheMenuAsTheOnlyReply) {
     PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.24");
-    auto record = Receive(&c, "GET /qax.xml HTTP/1.1\r\n\r\nGET /qax.xml?action=broadcast_start&zone=Lobby HTTP/1.1\r\n\r\n");
+    auto record = ReceivedRecord(c.accepted.get(), "GET /qax.xml HTTP/1.1\r\n\r\nGET /qax.xml?action=broadcast_start&zone=Lobby HTTP/1.1\r\n\r\n");
     EXPECT_EQ(HandleHttpRequest(record.get()), 1);
     c.accepted.reset();
     EXPECT_EQ(ReceiveAll(c.phone.get(), 2000), Menu());
@@ -159,7 +148,7 @@ TEST_F(RequestHandler, MenuAndStartInOneTextGetTheMenuAsTheOnlyReply) {
 
 TEST_F(RequestHandler, StopFromAPhoneWithoutABroadcastEndsTheRequest) {
     PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.25");
-    auto record = Receive(&c,
+    auto record = ReceivedRecord(c.accepted.get(),
                           "GET /qax.xml?action=broadcast_stop&zone=Lobby HTTP/1.1\r\n\r\n"
                           "GET /qax.xml?action=broadcast_start&zone=Lobby HTTP/1.1\r\n\r\n");
     EXPECT_EQ(HandleHttpRequest(record.get()), 0);

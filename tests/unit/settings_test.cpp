@@ -132,7 +132,7 @@ TEST_F(Settings, EmptyValuesKeepTheDefaultsWithoutABox) {
     EXPECT_EQ(g_zoneCount, 0);
 }
 
-TEST_F(Settings, EveryValueReachesItsFieldAndItsConsoleLine) {
+TEST_F(Settings, EveryValueReachesItsField) {
     SeedAll();
     key_.CreateSubkey(L"Zones\\Alpha\\SEPA");
     key_.CreateSubkey(L"Zones\\Alpha\\SEPB");
@@ -151,35 +151,9 @@ TEST_F(Settings, EveryValueReachesItsFieldAndItsConsoleLine) {
     EXPECT_STREQ(wzMulticastAlertSound, L"Chime.raw");
     EXPECT_EQ(MulticastMaxDuration, 10);
     EXPECT_EQ(Targets(), (Strings{"SEPA=127.0.10.21", "SEPB=127.0.10.22"}));
-
-    EXPECT_EQ(output_,
-              "InitializePhoneClientList()...\r\n"
-              "Using this list...SEPA;SEPB;\r\n"
-              "Searching for element SEPA...\r\n"
-              "CUCMreadFileSEPtoIP(): Looking for SEPA...Comparing... <SEPA> to <SEPA> \r\n"
-              "Success!\tSEPA === 127.0.10.21\r\n"
-              "Searching for element SEPB...\r\n"
-              "CUCMreadFileSEPtoIP(): Looking for SEPB...Comparing... <SEPA> to <SEPB> \r\n"
-              "Comparing... <SEPB> to <SEPB> \r\n"
-              "Success!\tSEPB === 127.0.10.22\r\n"
-              "httpServerIP: 127.0.10.1\n"
-              "httpServerPort: 8080\n"
-              "MulticastTargetIP: 239.1.1.1\n"
-              "MulticastTargetPortRangeStart: 20480\n"
-              "MulticastTargetPortRangeEnd: 20481\n"
-              "Memory allocated for 2 ports.\r\n"
-              "RTPportInitialize(): Slot 0 now assigned with port: 20480\r\n"
-              "RTPportInitialize(): Slot 1 now assigned with port: 20481\r\n"
-              "replaying...RTPportInitialize(): Slot 0 is assigned with port: 20480\r\n"
-              "replaying...RTPportInitialize(): Slot 1 is assigned with port: 20481\r\n"
-              "MulticastVolume: 50\n"
-              "MulticastMessageText: Fire alarm\n"
-              "MulticastAlertSound: Chime.raw\n"
-              "MulticastMaxDuration: 10\n"
-              "READ: SEPA\r\n"
-              "READ: SEPB\r\n"
-              "ZONE: Alpha\tMEMBERS: SEPA;SEPB\r\n"
-              "ZONE: Bravo\tMEMBERS: \r\n");
+    ASSERT_EQ(g_zoneCount, 2);
+    EXPECT_STREQ(g_zoneTable[0].members, L"SEPA;SEPB");
+    // The console transcript of a whole start-up is checked end to end on the executable.
 }
 
 TEST_F(Settings, NumbersWithoutDigitsGiveZeroAndEmptyOnesTheDefault) {

@@ -8,11 +8,20 @@
 
 namespace {
 
-TEST(SendAll, CompletesATextLargerThanTheSocketTakesAtOnce) {
-    WinsockSession winsock;
-    u_short port = 0;
-    OwnedSocket listener = ListenOnFreePort(&port);
-    PhoneConnection c = ConnectPhone(listener.get(), port, "127.0.20.41");
+// A phone's connection to the service, the service's end non-blocking as the server holds it.
+class WholeReply : public testing::Test {
+protected:
+    PhoneConnection Connect(const char* phoneAddress) {
+        u_short port = 0;
+        OwnedSocket listener = ListenOnFreePort(&port);
+        return ConnectPhone(listener.get(), port, phoneAddress);
+    }
+
+    WinsockSession winsock_;
+};
+
+TEST_F(WholeReply, CompletesATextLargerThanTheSocketTakesAtOnce) {
+    PhoneConnection c = Connect("127.0.20.41");
 
     std::string text(16 * 1024 * 1024, 'x');
     for (size_t i = 0; i < text.size(); i += 4096) text[i] = static_cast<char>('a' + (i / 4096) % 26);
@@ -27,11 +36,8 @@ TEST(SendAll, CompletesATextLargerThanTheSocketTakesAtOnce) {
     EXPECT_TRUE(received == text);
 }
 
-TEST(SendAll, GivesUpWhenThePeerStopsReading) {
-    WinsockSession winsock;
-    u_short port = 0;
-    OwnedSocket listener = ListenOnFreePort(&port);
-    PhoneConnection c = ConnectPhone(listener.get(), port, "127.0.20.42");
+TEST_F(WholeReply, GivesUpWhenThePeerStopsReading) {
+    PhoneConnection c = Connect("127.0.20.42");
 
     std::string text(64 * 1024 * 1024, 'x');
     ULONGLONG begin = GetTickCount64();
@@ -41,11 +47,8 @@ TEST(SendAll, GivesUpWhenThePeerStopsReading) {
     EXPECT_LT(elapsed, 3000u);
 }
 
-TEST(SendAll, FailsOnAClosedConnection) {
-    WinsockSession winsock;
-    u_short port = 0;
-    OwnedSocket listener = ListenOnFreePort(&port);
-    PhoneConnection c = ConnectPhone(listener.get(), port, "127.0.20.43");
+TEST_F(WholeReply, FailsOnAClosedConnection) {
+    PhoneConnection c = Connect("127.0.20.43");
     SOCKET accepted = c.accepted.release();
     closesocket(accepted);
     const char text[] = "reply";
