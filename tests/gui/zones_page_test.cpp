@@ -105,6 +105,13 @@ protected:
     std::unique_ptr<PageHost> host_;
 };
 
+TEST_F(ZonesPage, ANameTypedLongerThanTheFieldIsWideIsKeptUpToTheLimit) {
+    SendMessageW(item(IDC_ZONE_ADD), BM_CLICK, 0, 0);
+    const std::wstring name = L"Warehouse north loading docks and the yard behind the east gate, level 2";
+    TypeKeys(nameField(), name + std::wstring(300 - name.size(), L'x'));
+    EXPECT_EQ(WindowText(nameField()), name + std::wstring(255 - name.size(), L'x'));
+}
+
 TEST_F(ZonesPage, OpensBlankWithEveryPhoneUnassignedAndTheZonesListed) {
     EXPECT_EQ(Rows(unassigned()), RowsOf({0, 1, 2, 3, 4}));
     EXPECT_EQ(RowCount(assigned()), 0);
