@@ -10,7 +10,7 @@
 #include "manager/phone_list_page.h"
 #include "manager/phone_rows.h"
 #include "manager/resource.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 namespace {
 

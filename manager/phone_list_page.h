@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 extern wchar_t g_dataFilePath[kPathUnits];
 extern int g_sortDirection;

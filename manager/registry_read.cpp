@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 StoredValueState ReadSettingText(HKEY key, const wchar_t* name, bool scrambled, std::wstring* text) {
     text->clear();

@@ -11,7 +11,7 @@
 #include "manager/resource.h"
 #include "manager/settings_key.h"
 #include "manager/sheet.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 LONG OpenSettingsKey(HKEY* key) {
     *key = nullptr;

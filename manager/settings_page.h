@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 // The host's IPv4 addresses as dotted text, in the order the host-name lookup gives them.
 extern wchar_t (*g_localIps)[kAddressUnits];

@@ -7,7 +7,7 @@
 #include "manager/config_sheet.h"
 #include "manager/resource.h"
 #include "manager/settings_key.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 HINSTANCE g_hInstance = nullptr;
 HKEY g_hSettingsKey = nullptr;

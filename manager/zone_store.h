@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 // The zones as last loaded, in the registry's enumeration order; names and descriptions only.
 extern ZoneRecord* g_zoneTable;

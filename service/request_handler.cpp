@@ -2,15 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 #include "common/text.h"
 #include "service/broadcast.h"
 #include "service/console_log.h"
-#include "service/phone_xml.h"
 #include "service/settings.h"
-#include "service/socket_send.h"
 #include "service/zone_menu.h"
 
 namespace {
@@ -18,21 +15,6 @@ namespace {
 constexpr char kMenuRequest[] = "GET /qax.xml ";
 constexpr char kStopRequest[] = "GET /qax.xml?action=broadcast_stop";
 constexpr char kStartRequest[] = "GET /qax.xml?action=broadcast_start";
-
-constexpr char kZoneMarker[] = "zone=";
-constexpr char kArgumentEnd[] = " HTTP/1";
-// A zone name has at most 255 characters, so a longer argument names no zone.
-constexpr size_t kMaxZoneArgument = 255;
-
-// Sends the header, then the body; the connection has its reply from here on, sent whole or
-// not (a phone that is gone cannot be answered later either).
-void SendReply(PhoneRequest* request, const char* header, const std::string& body) {
-    SOCKET socket = request->connection->Socket;
-    if (SendAll(socket, header, strlen(header))) SendAll(socket, body.data(), body.size());
-    request->replied = true;
-}
-
-std::wstring FieldText(const wchar_t* field, size_t capacity) { return std::wstring(field, wcsnlen(field, capacity)); }
 
 }  // namespace
 
@@ -57,43 +39,6 @@ int HandleHttpRequest(SOCKET_INFORMATION* connection) {
 
 void SendZoneMenu(PhoneRequest* request) {
     if (request->replied) return;
-    SendReply(request, kMenuHeader, BuildZoneMenu(g_zoneTable, g_zoneCount, httpServerIP, httpServerPort));
+    SendPhoneReply(request, kMenuHeader, BuildZoneMenu(g_zoneTable, g_zoneCount, httpServerIP, httpServerPort));
 }
 
-int FindRequestedZone(const char* requestText) {
-    const char* marker = strstr(requestText, kZoneMarker);
-    if (marker == nullptr) return -1;
-    ConsolePrintf("Found begin zone marker...");
-    ConsolePrintf("THIS: %s\r\n\r\n", marker);
-
-    const char* begin = marker + strlen(kZoneMarker);
-    const char* end = strstr(begin, kArgumentEnd);
-    if (end == nullptr) return -1;
-    const std::string argument(begin, static_cast<size_t>(end - begin));
-    ConsolePrintf("Found zone target named: <%s>...", argument.c_str());
-
-    int found = -1;
-    if (argument.size() <= kMaxZoneArgument) {
-        const std::wstring wanted = WidenLatin1(argument);
-        for (int i = 0; i < g_zoneCount; ++i) {
-            const ZoneRecord& zone = g_zoneTable[i];
-            if (FieldText(zone.name, sizeof(zone.name) / sizeof(wchar_t)) != wanted) continue;
-            ConsolePrintf("Found zone <%s> in array position %d...\r\n", argument.c_str(), i);
-            ConsolePrintf("members of <%s>: %s\r\n", NarrowLatin1(wanted).c_str(),
-                          NarrowLatin1(FieldText(zone.members, kZoneMembersUnits)).c_str());
-            found = i;  // every zone is compared: the last equal name wins
-        }
-    }
-    ConsolePrintf("continuing...");
-    return found;
-}
-
-void SendActionReply(PhoneRequest* request) {
-    if (request->replied) return;
-    char header[256];
-    snprintf(header, sizeof(header),
-             "HTTP/1.1 200 OK\r\nContent-type: text/xml\r\nContent-Length: %d\r\nConnection: close\r\n\r\n",
-             static_cast<int>(sizeof(kServicesObject) - 1));
-    SendReply(request, header, kServicesObject);
-    ConsolePrintf("Sending the following:\r\n%s\r\n%s\r\n\r\n", header, kServicesObject);
-}

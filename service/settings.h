@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 extern wchar_t g_dataFilePath[kPathUnits];
 extern wchar_t httpServerIP[kAddressUnits];

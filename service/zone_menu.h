@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 // The body may not pass this many bytes: a menu ends after the last whole item that fits.
 inline constexpr size_t kMaxMenuBytes = 65535;

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 // True when deviceName equals one whole name of the ";"-separated members text.
 bool IsZoneMember(const ZoneRecord& zone, const wchar_t* deviceName);

@@ -13,7 +13,7 @@
 #include "manager/sheet.h"
 #include "phone_test_support.h"
 #include "sheet_harness.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "manager/resource.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "sheet_harness.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "manager/resource.h"
 #include "manager/settings_page.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "sheet_harness.h"
 
 namespace {

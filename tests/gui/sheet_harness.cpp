@@ -8,7 +8,7 @@
 
 #include "manager/config_sheet.h"
 #include "manager/sheet.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "manager/resource.h"
 #include "manager/sheet.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "sheet_harness.h"
 
 namespace {

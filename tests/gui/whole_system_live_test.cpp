@@ -14,7 +14,7 @@
 
 #include "manager/phone_list_page.h"
 #include "manager/resource.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "sheet_harness.h"
 #include "zone_test_support.h"
 

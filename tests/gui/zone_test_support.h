@@ -11,7 +11,7 @@
 #include "common/message_box.h"
 #include "gui_test_support.h"
 #include "manager/resource.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 namespace zonetest {
 

@@ -10,7 +10,7 @@
 
 #include "manager/resource.h"
 #include "manager/zone_store.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "sheet_harness.h"
 #include "zone_test_support.h"
 

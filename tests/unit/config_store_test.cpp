@@ -1,6 +1,6 @@
 // The stored configuration as both programs meet it: value storage in the real registry,
 // numbers, credential scrambling, the selection list and the phone data file.
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 #include <gtest/gtest.h>
 

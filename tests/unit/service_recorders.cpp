@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "common/message_box.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 #include "service/event_log.h"
 #include "service/service_host.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/text.h"
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 class ZoneTable {
 public:

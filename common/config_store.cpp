@@ -1,4 +1,4 @@
-#include "service/config_store.h"
+#include "common/config_store.h"
 
 #include <cwctype>
 
