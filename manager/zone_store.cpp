@@ -32,8 +32,8 @@ LoadedZone g_loadedZone;
 
 // Texts taken from the page's edit fields and rows.
 constexpr size_t kFieldUnits = 1024;
-// A column text compared with a member's name: 254 characters and the terminator.
-constexpr size_t kCompareUnits = 255;
+// A column text compared with a member's name: a whole device name and the terminator.
+constexpr size_t kCompareUnits = kDeviceNameCharacters + 1;
 // Key names: the registry allows 255 characters; subkeys read while deleting get MAX_PATH.
 constexpr size_t kKeyNameUnits = 256;
 constexpr size_t kSubkeyUnits = MAX_PATH;
@@ -74,12 +74,13 @@ void ReadZoneDescription(ZoneRecord* zone) {
     zone->description[sizeof zone->description / sizeof zone->description[0] - 1] = 0;
 }
 
-// A member key name: the Device Name column cut at its first non-printable character. Empty
-// names and names with a backslash name no single key below the zone; they are passed over.
+// A member key name: the Device Name column cut at its first non-printable character and to
+// the length of a device name. Empty names and names with a backslash name no single key
+// below the zone; they are passed over.
 bool MemberKeyName(HWND list, int row, std::wstring* name) {
     wchar_t text[kFieldUnits];
     GetListItemText(list, row, kFieldName, text, kFieldUnits);
-    *name = TruncateAtNonPrintable(std::wstring(text));
+    *name = CutDeviceName(TruncateAtNonPrintable(std::wstring(text)));
     return !name->empty() && name->find(L'\\') == std::wstring::npos;
 }
 
