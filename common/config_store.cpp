@@ -140,6 +140,8 @@ CUCMdataRecord ParseDataFileLine(const std::wstring& line) {
     return record;
 }
 
+std::wstring CutDeviceName(const std::wstring& name) { return name.substr(0, kDeviceNameCharacters); }
+
 std::string FormatDataFileLine(const std::wstring fields[4]) {
     std::string line;
     for (int i = 0; i < 4; ++i) {

@@ -98,6 +98,13 @@ struct CUCMdataRecord {
 };
 // Splits a line as read (its line end, LF and a CR before it, is removed first).
 CUCMdataRecord ParseDataFileLine(const std::wstring& line);
+
+// A device name holds at most 255 characters: the most that a data-file field keeps and that
+// a registry key name (a zone member) can hold. The manager takes a longer name as its first
+// 255 characters wherever it meets one, so that its row, its selection item and its member key
+// name the phone alike.
+inline constexpr size_t kDeviceNameCharacters = 255;
+std::wstring CutDeviceName(const std::wstring& name);
 // The 8-bit line for four column texts: each cut at its first non-printable character,
 // characters above U+00FF as '?', TAB-separated, ended by CR LF.
 std::string FormatDataFileLine(const std::wstring fields[4]);

@@ -52,6 +52,8 @@ std::vector<DataFileRow> RowsInListOrder(HWND listView) {
 void InsertFileLine(HWND listView, const CUCMdataRecord& record, bool clearCheckBox) {
     const wchar_t* columns[kPhoneColumnCount];
     for (int column = 0; column < kPhoneColumnCount; ++column) columns[column] = record.fields[column].c_str();
+    const std::wstring name = CutDeviceName(record.fields[kFieldName]);
+    columns[kFieldName] = name.c_str();
     InsertPhoneRow(listView, 0, columns, clearCheckBox);
 }
 

@@ -137,7 +137,8 @@ void ApplyDeviceSelections(HWND page) {
         for (int row = 0; row < count; ++row) {
             wchar_t deviceName[kTextUnits];
             GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
-            if (name == deviceName) {
+            // A row shows at most the first 255 characters of a device name; so is the item read.
+            if (CutDeviceName(name) == deviceName) {
                 ListView_SetItemState(listView, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
                 break;
             }

@@ -1,5 +1,6 @@
 #include "manager/registry_read.h"
 
+#include <utility>
 #include <vector>
 
 #include "common/config_store.h"
@@ -9,8 +10,9 @@ StoredValueState ReadSettingText(HKEY key, const wchar_t* name, bool scrambled, 
     std::vector<BYTE> data;
     if (key == nullptr || !ReadStoredValue(key, name, &data)) return kValueAbsent;
     if (data.empty()) return kValueEmpty;
-    if (scrambled) UnscrambleCredential(data.data(), static_cast<int>(data.size()) - 2);
-    *text = StoredText(data);
+    // A credential is read exactly as the service reads it, so that a save without edits
+    // stores the same text again (one stored without its terminator loses its last unit).
+    *text = scrambled ? UnscrambleStoredCredential(std::move(data)) : StoredText(data);
     return kValuePresent;
 }
 

@@ -21,10 +21,19 @@ namespace {
 
 std::unique_ptr<ZoneRecord[]> g_zoneTableStorage;
 
+// The zone whose members "Assigned" was filled with, by name, and the device names of those
+// members as then shown: a Save under that name takes out those moved out since, and no one
+// else. Empty name: no zone loaded (a new one being made).
+struct LoadedZone {
+    std::wstring name;
+    std::vector<std::wstring> members;
+};
+LoadedZone g_loadedZone;
+
 // Texts taken from the page's edit fields and rows.
 constexpr size_t kFieldUnits = 1024;
-// A column text compared with a member's name: 254 characters and the terminator.
-constexpr size_t kCompareUnits = 255;
+// A column text compared with a member's name: a whole device name and the terminator.
+constexpr size_t kCompareUnits = kDeviceNameCharacters + 1;
 // Key names: the registry allows 255 characters; subkeys read while deleting get MAX_PATH.
 constexpr size_t kKeyNameUnits = 256;
 constexpr size_t kSubkeyUnits = MAX_PATH;
@@ -65,12 +74,13 @@ void ReadZoneDescription(ZoneRecord* zone) {
     zone->description[sizeof zone->description / sizeof zone->description[0] - 1] = 0;
 }
 
-// A member key name: the Device Name column cut at its first non-printable character. Empty
-// names and names with a backslash name no single key below the zone; they are passed over.
+// A member key name: the Device Name column cut at its first non-printable character and to
+// the length of a device name. Empty names and names with a backslash name no single key
+// below the zone; they are passed over.
 bool MemberKeyName(HWND list, int row, std::wstring* name) {
     wchar_t text[kFieldUnits];
     GetListItemText(list, row, kFieldName, text, kFieldUnits);
-    *name = TruncateAtNonPrintable(std::wstring(text));
+    *name = CutDeviceName(TruncateAtNonPrintable(std::wstring(text)));
     return !name->empty() && name->find(L'\\') == std::wstring::npos;
 }
 
@@ -84,9 +94,15 @@ std::vector<std::wstring> MemberKeyNames(HWND list) {
     return names;
 }
 
-bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
+// Key names compared as the registry compares them: without regard to case.
+bool SameKeyName(const std::wstring& first, const std::wstring& second) {
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool ContainsKeyName(const std::vector<std::wstring>& names, const std::wstring& name) {
     for (const std::wstring& n : names) {
-        if (n == name) return true;
+        if (SameKeyName(n, name)) return true;
     }
     return false;
 }
@@ -105,9 +121,9 @@ bool ZoneNameAccepted(HWND page, const wchar_t* name) {
     return true;
 }
 
-void StoreZone(HWND page, HKEY zones, const wchar_t* zoneName) {
+void StoreZone(HWND page, HKEY zones, const std::wstring& zoneName) {
     UniqueRegKey zone;
-    if (RegCreateKeyExW(zones, zoneName, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, zone.put(), nullptr) !=
+    if (RegCreateKeyExW(zones, zoneName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, zone.put(), nullptr) !=
         ERROR_SUCCESS) {
         return;
     }
@@ -120,11 +136,20 @@ void StoreZone(HWND page, HKEY zones, const wchar_t* zoneName) {
         UniqueRegKey memberKey;
         RegCreateKeyExW(zone.get(), member.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, memberKey.put(), nullptr);
     }
-    // Phones of the data file moved out of the zone leave it; members whose phones are in
-    // neither list (not in the data file) are kept.
-    for (const std::wstring& phone : MemberKeyNames(GetDlgItem(page, IDC_UNASSIGNED_LIST))) {
-        if (!Contains(assigned, phone)) DeleteKeyTree(zone.get(), phone.c_str());
+    // Only the zone that "Assigned" was filled with loses members: those shown then and moved
+    // to "Unassigned" since. Under any other name the rows say nothing about that zone's
+    // members, and members shown in neither list (not in the data file) are always kept.
+    if (SameKeyName(zoneName, g_loadedZone.name)) {
+        const std::vector<std::wstring> unassigned = MemberKeyNames(GetDlgItem(page, IDC_UNASSIGNED_LIST));
+        for (const std::wstring& member : g_loadedZone.members) {
+            if (ContainsKeyName(unassigned, member) && !ContainsKeyName(assigned, member)) {
+                DeleteKeyTree(zone.get(), member.c_str());
+            }
+        }
     }
+    // What is stored now is what "Assigned" shows: the zone counts as loaded with those rows.
+    g_loadedZone.name = zoneName;
+    g_loadedZone.members = assigned;
 }
 
 }  // namespace
@@ -161,6 +186,7 @@ int LoadZoneMembers(HWND page) {
     HWND assigned = GetDlgItem(page, IDC_ASSIGNED_LIST);
     HWND unassigned = GetDlgItem(page, IDC_UNASSIGNED_LIST);
     wchar_t zoneName[kKeyNameUnits];
+    ForgetLoadedZone();
     // With no zone chosen (a new name being typed) there are no members to show; the Zones
     // key itself, whose subkeys are zones, is not read as a zone.
     if (!GetSelectedZoneName(page, zoneName, kKeyNameUnits) || zoneName[0] == 0) {
@@ -169,6 +195,7 @@ int LoadZoneMembers(HWND page) {
     }
     UniqueRegKey zone = OpenZoneTreeKey(ZoneKeyPath(zoneName));
     SendMessageW(assigned, LVM_DELETEALLITEMS, 0, 0);
+    g_loadedZone.name = zoneName;
     if (!zone) return 1;
 
     const DWORD count = SubkeyCount(zone.get());
@@ -180,9 +207,14 @@ int LoadZoneMembers(HWND page) {
         }
         // A member whose phone is not in the data file is not shown.
         const int row = FindListItemByText(unassigned, member, kFieldName);
-        if (row >= 0) MovePhoneListRow(unassigned, row, assigned);
+        if (row >= 0 && MovePhoneListRow(unassigned, row, assigned) >= 0) g_loadedZone.members.push_back(member);
     }
     return 1;
+}
+
+void ForgetLoadedZone() {
+    g_loadedZone.name.clear();
+    g_loadedZone.members.clear();
 }
 
 int SaveCurrentZone(HWND page) {

@@ -11,11 +11,16 @@ extern ZoneRecord* g_zoneTable;
 extern int g_zoneCount;
 
 void LoadZoneTable();
-// Empties "Assigned", then moves the rows of the chosen zone's members out of "Unassigned".
+// Empties "Assigned", then moves the rows of the chosen zone's members out of "Unassigned";
+// that zone is then the one loaded (none when no zone is chosen).
 int LoadZoneMembers(HWND page);
-// Stores the zone named in the combobox's edit field: description, the "Assigned" rows as
-// members, and takes the "Unassigned" rows out of it. Returns 0, writing nothing, when the
-// name is refused (empty or with a backslash); 1 otherwise.
+// No zone loaded: the lists were filled for a new zone.
+void ForgetLoadedZone();
+// Stores the zone named in the combobox's edit field: description and the "Assigned" rows as
+// members. Saved under the loaded zone's name (compared without case, as the registry does),
+// it also takes out the members shown at loading that have been moved to "Unassigned" since;
+// under any other name it deletes nothing. Returns 0, writing nothing, when the name is
+// refused (empty or with a backslash); 1 otherwise.
 int SaveCurrentZone(HWND page);
 int RemoveCurrentZone(HWND page);
 void DeleteZoneKey(const wchar_t* zoneName);

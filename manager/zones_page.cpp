@@ -183,6 +183,7 @@ int EnableZoneSaveCancel(HWND page) {
 
 int ResetZonesPage(HWND page) {
     LoadZoneTable();
+    ForgetLoadedZone();
     EnableZoneSaveCancelButtons(page, FALSE);
     SendMessageW(Item(page, IDC_ASSIGNED_LIST), LVM_DELETEALLITEMS, 0, 0);
     SendMessageW(Item(page, IDC_UNASSIGNED_LIST), LVM_DELETEALLITEMS, 0, 0);

@@ -30,6 +30,17 @@ std::map<std::wstring, std::wstring> WithoutAddress() {
 
 StoredValues Credentials() { return guitest::SiteCredentials(); }
 
+// Stores a value's bytes exactly, without a terminator. The registry adds one itself when
+// the unit after the data is zero, so the data is handed over followed by one that is not.
+void StoreWithoutTerminator(const std::wstring& name, std::vector<BYTE> bytes) {
+    const DWORD size = static_cast<DWORD>(bytes.size());
+    bytes.insert(bytes.end(), {0x41, 0x00});
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name.c_str(), 0, REG_SZ, bytes.data(), size));
+    RegCloseKey(key);
+}
+
 HWND AddressBox(const SheetHarness& harness) { return harness.control(0, IDC_HTTP_SERVER_IP); }
 
 std::wstring Entry(HWND box, LRESULT index) {
@@ -121,6 +132,34 @@ TEST_F(SettingsPageTest, ControlsShowTheStoredValuesCredentialsInClear) {
     EXPECT_EQ(L"60", harness.Text(0, IDC_ALERT_VOLUME));
     EXPECT_EQ(L"5", harness.Text(0, IDC_MAX_DURATION));
     EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+TEST_F(SettingsPageTest, CredentialsStoredWithoutTerminatorSurviveOkAsTheServiceReadsThem) {
+    SeedSettings(WithAddress(kForeignAddress));
+    // As another program may store them: the scrambled text without its terminator unit.
+    std::map<std::wstring, std::wstring> serviceReading;
+    for (const auto& value : Credentials()) {
+        const std::vector<BYTE> text(value.second.begin(), value.second.end() - 2);
+        StoreWithoutTerminator(value.first, text);
+        ASSERT_EQ(text, ReadAllSettings()[value.first].data);
+        serviceReading[value.first] = UnscrambleStoredCredential(text);
+    }
+    ASSERT_EQ(L"s3cre", serviceReading[kValueMulticastPassword]);
+    {
+        SheetHarness harness;
+        EXPECT_EQ(L"s3cre", harness.Text(0, IDC_MULTICAST_PASSWORD));
+        EXPECT_EQ(L"page", harness.Text(0, IDC_MULTICAST_USERNAME));
+        harness.Ok();
+        EXPECT_TRUE(harness.Closed());
+    }
+    // The OK without edits stores what the service read, so that it goes on reading the same.
+    auto stored = ReadAllSettings();
+    for (const auto& value : serviceReading) {
+        EXPECT_EQ(ScrambleCredential(value.second), stored[value.first].data) << value.first;
+        EXPECT_EQ(value.second, UnscrambleStoredCredential(stored[value.first].data)) << value.first;
+    }
+    EXPECT_TRUE(RecordedBoxes().empty());
+    DeleteFileW(WithAddress(kForeignAddress)[kValueDataFile].c_str());
 }
 
 TEST_F(SettingsPageTest, OneAbsentValueShowsExactlyOneBoxAndFillsTheRest) {

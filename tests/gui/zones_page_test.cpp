@@ -245,6 +245,30 @@ TEST_F(ZonesPage, UnassigningAndSavingTakesThePhoneOutOfTheZone) {
     EXPECT_EQ(Rows(assigned()), RowsOf({0}));
 }
 
+TEST_F(ZonesPage, SavingUnderAnotherZonesNameAddsMembersAndDeletesNone) {
+    // "+", then an existing zone's name in other letters' case (the registry's same key), and
+    // one phone added: the zone's other members stay.
+    Click(IDC_ZONE_ADD);
+    TypeIntoName(L"north wing");
+    Select(unassigned(), kPhones[2].name);
+    Click(IDC_ASSIGN);
+    Click(IDC_ZONE_SAVE);
+    EXPECT_EQ(Sorted(SubkeyNames(ZonePath(L"North Wing"))),
+              Sorted({kPhones[0].name, kPhones[1].name, kPhones[2].name, kNotInFile}));
+
+    // One zone chosen and its name retyped as another's: that other zone gains the rows shown
+    // and loses none, and the chosen zone is left as it was.
+    ChooseZone(L"Annex");
+    SetWindowTextW(nameField(), L"");
+    TypeIntoName(L"North Wing");
+    Click(IDC_ZONE_SAVE);
+    EXPECT_EQ(Sorted(SubkeyNames(ZonePath(L"North Wing"))),
+              Sorted({kPhones[0].name, kPhones[1].name, kPhones[2].name, kPhones[4].name, kNotInFile}));
+    EXPECT_EQ(SubkeyNames(ZonePath(L"Annex")), (std::vector<std::wstring>{kPhones[4].name}));
+    EXPECT_EQ(Sorted(SubkeyNames(kZonesKeyPath)), (std::vector<std::wstring>{L"Annex", L"North Wing"}));
+    EXPECT_TRUE(MessageBoxRecorder::Boxes().empty());
+}
+
 TEST_F(ZonesPage, SavingWithoutANameIsRefusedAndSaveStaysAvailable) {
     Click(IDC_ZONE_ADD);
     TypeIntoName(L"x");

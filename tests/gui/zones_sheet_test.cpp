@@ -24,6 +24,32 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
     return names;
 }
 
+// The row whose "Directory Number" is this text; -1 when none.
+int RowOf(HWND list, const wchar_t* dirNumber) {
+    for (int row = 0; row < zonetest::RowCount(list); ++row) {
+        if (zonetest::CellText(list, row, 0) == dirNumber) return row;
+    }
+    return -1;
+}
+
+void SetRowState(HWND list, int row, UINT state, UINT mask) {
+    LVITEMW item{};
+    item.stateMask = mask;
+    item.state = state;
+    SendMessageW(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    PumpMessages(10);
+}
+
+// What the combobox tells the page when the administrator picks a zone from its list.
+void ChooseZone(HWND page, const wchar_t* name) {
+    HWND combo = GetDlgItem(page, IDC_ZONE_COMBO);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(combo, CB_SETCURSEL, SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                   reinterpret_cast<LPARAM>(name)), 0);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
+}
+
 class ZonesInTheSheet : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -94,6 +120,53 @@ TEST_F(ZonesInTheSheet, CancellingTheSheetDiscardsUnsavedZoneEditsWithoutAQuesti
     }
     EXPECT_TRUE(RecordedBoxes().empty());
     EXPECT_EQ(zonetest::SubkeyNames(kZonesKeyPath), (std::vector<std::wstring>{L"Workshop"}));
+}
+
+TEST_F(ZonesInTheSheet, ADeviceNameOverTheLimitIsCutAlikeSoItKeepsItsTickAndItsZone) {
+    const std::wstring longName = L"SEP" + std::wstring(297, L'7');
+    const std::wstring cut = longName.substr(0, 255);
+    WriteDataFile(dataFile_, {{{L"2001", L"Reception", L"127.0.50.21", L"SEP0000000000A1"}},
+                              {{L"2004", L"Long name", L"127.0.50.24", longName}}});
+    {
+        SheetHarness harness;
+        HWND page = harness.page(kZonesPage);
+        ASSERT_NE(page, nullptr);
+        HWND unassigned = GetDlgItem(page, IDC_UNASSIGNED_LIST);
+        HWND assigned = GetDlgItem(page, IDC_ASSIGNED_LIST);
+        ChooseZone(page, L"Workshop");
+        ASSERT_GE(RowOf(unassigned, L"2004"), 0);
+        SetRowState(unassigned, RowOf(unassigned, L"2004"), LVIS_SELECTED, LVIS_SELECTED);
+        harness.Click(kZonesPage, IDC_ASSIGN);
+        harness.Click(kZonesPage, IDC_ZONE_SAVE);
+        EXPECT_EQ(Sorted(zonetest::SubkeyNames(zonetest::ZonePath(L"Workshop"))),
+                  Sorted({L"SEP0000000000A2", cut}));
+
+        // Chosen again it shows as a member, and the next save of the zone keeps it.
+        ChooseZone(page, L"Workshop");
+        EXPECT_EQ(zonetest::DeviceNames(assigned), (std::vector<std::wstring>{cut}));
+        SetRowState(unassigned, RowOf(unassigned, L"2001"), LVIS_SELECTED, LVIS_SELECTED);
+        harness.Click(kZonesPage, IDC_ASSIGN);
+        harness.Click(kZonesPage, IDC_ZONE_SAVE);
+        EXPECT_EQ(Sorted(zonetest::SubkeyNames(zonetest::ZonePath(L"Workshop"))),
+                  Sorted({L"SEP0000000000A1", L"SEP0000000000A2", cut}));
+
+        HWND phones = harness.control(1, IDC_PHONE_LIST);
+        ASSERT_GE(RowOf(phones, L"2004"), 0);
+        SetRowState(phones, RowOf(phones, L"2004"), INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+        harness.Ok();
+    }
+    EXPECT_EQ(Stored(cut + L";"), ReadAllSettings()[kValueDeviceSelections].data);
+
+    SheetHarness reopened;
+    HWND phones = reopened.control(1, IDC_PHONE_LIST);
+    ASSERT_GE(RowOf(phones, L"2004"), 0);
+    EXPECT_EQ(static_cast<UINT>(INDEXTOSTATEIMAGEMASK(2)),
+              static_cast<UINT>(SendMessageW(phones, LVM_GETITEMSTATE, RowOf(phones, L"2004"), LVIS_STATEIMAGEMASK)))
+        << "the tick is back on reopening";
+    ChooseZone(reopened.page(kZonesPage), L"Workshop");
+    EXPECT_EQ(Sorted(zonetest::DeviceNames(reopened.control(kZonesPage, IDC_ASSIGNED_LIST))),
+              Sorted({L"SEP0000000000A1", cut}));
+    EXPECT_TRUE(RecordedBoxes().empty());
 }
 
 TEST_F(ZonesInTheSheet, TheAboutPageShowsTheProductAndItsPictures) {
