@@ -156,10 +156,12 @@ int RTPportFind(const char* requesterIP, int zone) { return FindHeldSlot(request
 int RTPportRelease(int port) {
     SlotLock lock;
     for (int i = 0; i < g_rtpPortSlotCount && g_rtpPortSlots != nullptr; ++i) {
-        if (g_rtpPortSlots[i].port == port) {
-            g_rtpPortSlots[i].inUse = 0;
-            return 1;
-        }
+        RtpPortSlot& slot = g_rtpPortSlots[i];
+        if (slot.port != port) continue;
+        // A held slot without a holder is the sweep's: it frees the slot once the broadcast
+        // has been ended, and not before.
+        if (!(slot.inUse != 0 && slot.holderIP[0] == '\0')) slot.inUse = 0;
+        return 1;
     }
     return 0;
 }

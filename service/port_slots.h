@@ -31,7 +31,9 @@ void RTPportInitialize(int start);
 int RTPportAcquire(const char* requesterIP, int zone);
 int RTPportFind(const char* requesterIP);            // the port of the requester's first held slot, or -1
 int RTPportFind(const char* requesterIP, int zone);  // ... of its first held slot for that zone, or -1
-int RTPportRelease(int port);                        // 1 when a slot has that port (held or not), else 0
+// 1 when a slot has that port (held or not), else 0. Frees it unless the sweep is ending its
+// broadcast (the sweep frees it then).
+int RTPportRelease(int port);
 
 // What the sweep knows of a broadcast whose slot has grown too old: enough to end it.
 struct ExpiredBroadcast {
