@@ -185,6 +185,7 @@ TEST_F(BroadcastControl, StopsThatStopNothing) {
 TEST_F(BroadcastControl, SweepEndsABroadcastOlderThanTheMaximumDurationAsItsStopWould) {
     PushRecorder initiator(kRequester);
     PushRecorder member("127.0.30.112");
+    ASSERT_TRUE(initiator.listening() && member.listening()) << "port 80 of the phones' addresses";
     g_fakeTick = 1000;
     SetPortSlotTickSource(FakeTick);
     PhoneCall start(kRequester, "/qax.xml?action=broadcast_start&zone=Lobby");

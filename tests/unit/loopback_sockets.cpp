@@ -97,8 +97,8 @@ PushRecorder::PushRecorder(const char* address) : listener_(socket(AF_INET, SOCK
     BOOL reuse = TRUE;
     setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
     sockaddr_in local = Address(address, 80);
-    bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof(local));
-    listen(listener_.get(), 16);
+    listening_ = bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof(local)) == 0 &&
+                 listen(listener_.get(), 16) == 0;
     server_ = std::thread([this] { Serve(); });
 }
 

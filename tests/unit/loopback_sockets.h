@@ -89,6 +89,8 @@ public:
     PushRecorder(const PushRecorder&) = delete;
     PushRecorder& operator=(const PushRecorder&) = delete;
 
+    // False when port 80 of the address could not be taken (another listener, no rights).
+    bool listening() const { return listening_; }
     // The bodies received, once there are at least `count` or waitMs have passed.
     std::vector<std::string> WaitForBodies(size_t count, int waitMs);
 
@@ -98,6 +100,7 @@ private:
     bool AnswerRequests(SOCKET connection, std::string* pending);
 
     OwnedSocket listener_;
+    bool listening_ = false;
     std::atomic<bool> closing_{false};
     std::mutex lock_;
     std::condition_variable received_;
