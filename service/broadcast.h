@@ -2,6 +2,9 @@
 #pragma once
 
 #include "service/phone_request.h"
+#include "service/port_slots.h"
 
 void StartBroadcast(PhoneRequest* request);
-int StopBroadcast(PhoneRequest* request);  // 0 when the phone holds no port
+int StopBroadcast(PhoneRequest* request);  // 0 when nothing was answered (the request ends there)
+// Ends a broadcast whose slot the sweep takes back, as its initiator's stop would.
+void EndExpiredBroadcast(const ExpiredBroadcast& broadcast);

@@ -96,11 +96,15 @@ bool OpenPush(PushHandles* push, const wchar_t* phoneIP, const wchar_t* username
 }
 
 // One POST of one body to the phone's CGI/Execute. Returns false when it failed before the
-// body could be sent (the phone cannot be addressed at all), true once the request went out,
-// whatever came back.
+// body could be sent (the phone cannot be addressed at all) or was dropped to keep the
+// phone's pushes in order, true once the request went out, whatever came back.
 bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password, const PushBody& body,
-                 const PushLog& log) {
+                 const PushLog& log, const PushTurn* turn) {
     const std::string phone = NarrowLatin1(phoneIP);
+    if (turn != nullptr && !turn->StillInTurn()) {
+        ConsolePrintf("Push to %s dropped: a later push to this phone has gone out.\r\n", phone.c_str());
+        return false;
+    }
     PushHandles push;
     if (!OpenPush(&push, phoneIP, username, password, log, phone.c_str())) return false;
     if (log.beforeSend != nullptr) ConsolePrintf("%s", log.beforeSend);
@@ -123,7 +127,7 @@ bool PushToPhone(const wchar_t* phoneIP, const wchar_t* username, const wchar_t*
 }  // namespace
 
 void SendRtpStreamCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* multicastIP, DWORD port,
-                          const wchar_t* username, const wchar_t* password) {
+                          const wchar_t* username, const wchar_t* password, const PushTurn* turn) {
     PushBody body;
     if (mode == 1) {
         BuildTransmitBody(&body, multicastIP, port);
@@ -133,22 +137,23 @@ void SendRtpStreamCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* mul
     }
     PushLog log;
     log.reply = ReplyLog::kStreamCommand;
-    PushToPhone(phoneIP, username, password, body, log);
+    PushToPhone(phoneIP, username, password, body, log, turn);
 }
 
-void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password) {
+void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password,
+                        const PushTurn* turn) {
     PushBody body;
     if (mode == 1) {
         BuildTransmitStopBody(&body);
     } else {
         BuildReceiveStopBody(&body);
     }
-    PushToPhone(phoneIP, username, password, body, PushLog());
+    PushToPhone(phoneIP, username, password, body, PushLog(), turn);
 }
 
 void VESKA_AlertCiscoPhones_Text(DWORD mode, const wchar_t* phoneIP, const wchar_t* username,
                                  const wchar_t* password, const wchar_t* text, const wchar_t* sound,
-                                 const wchar_t* zoneName) {
+                                 const wchar_t* zoneName, const PushTurn* turn) {
     PushBody body;
     if (mode == 1) {
         BuildInitiatorTextBody(&body, text, httpServerIP, httpServerPort, zoneName);
@@ -159,19 +164,20 @@ void VESKA_AlertCiscoPhones_Text(DWORD mode, const wchar_t* phoneIP, const wchar
     textLog.openFailed = "VESKA_AlertCiscoPhones_Text: WinHttpOpen failed (%s).";
     // A phone that cannot even be addressed will not play the sound either; one that failed
     // later may still.
-    if (!PushToPhone(phoneIP, username, password, body, textLog)) return;
+    if (!PushToPhone(phoneIP, username, password, body, textLog, turn)) return;
     BuildPlayBody(&body, sound);
-    PushToPhone(phoneIP, username, password, body, PushLog());
+    PushToPhone(phoneIP, username, password, body, PushLog(), turn);
 }
 
-void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, const wchar_t* wzPassword) {
+void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, const wchar_t* wzPassword,
+                  const PushTurn* turn) {
     const std::string phone = NarrowLatin1(wzTargetedDevice);
     PushBody body;
     ConsolePrintf("Connecting to %s for dismissal step 1...\r\n", phone.c_str());
     BuildBlankTextBody(&body);
     PushLog blankLog;
     blankLog.beforeSend = "SENDING <CLEAR/BLANK> MESSAGE!!!";
-    if (!PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, blankLog)) return;
+    if (!PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, blankLog, turn)) return;
 
     ConsolePrintf("Connecting to %s for dismissal step 2...\r\n", phone.c_str());
     BuildServicesBody(&body);
@@ -179,20 +185,34 @@ void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, co
     servicesLog.openFailed = "WinHttpOpen failed (%s)!";
     servicesLog.connectFailed = "WinHttpConnect failed (%s)!";
     servicesLog.reply = ReplyLog::kWhole;
-    PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, servicesLog);
+    PushToPhone(wzTargetedDevice, wzUserName, wzPassword, body, servicesLog, turn);
 }
+
+namespace {
+
+// A job's pushes wait for the phone's earlier job to end, within bounds.
+void WaitForPhone(BroadcastJob* job) {
+    if (!job->turn.WaitForTurn(kPushTurnWaitMs)) {
+        ConsolePrintf("%s has not answered an earlier push for %u ms; going on.\r\n",
+                      NarrowLatin1(job->phoneIP).c_str(), static_cast<unsigned>(kPushTurnWaitMs));
+    }
+}
+
+}  // namespace
 
 DWORD WINAPI BroadcastStartThread(LPVOID parameter) {
     std::unique_ptr<BroadcastJob> job(static_cast<BroadcastJob*>(parameter));
     if (!job) return 1;
-    SendRtpStreamCommand(job->mode, job->phoneIP, job->multicastIP, job->port, job->username, job->password);
+    WaitForPhone(job.get());
+    const PushTurn* turn = &job->turn;
+    SendRtpStreamCommand(job->mode, job->phoneIP, job->multicastIP, job->port, job->username, job->password, turn);
     ConsolePrintf("MODE: %d ZONE: %s\r\n", static_cast<int>(job->mode), NarrowLatin1(job->zoneName).c_str());
     if (job->mode == 1) {
         VESKA_AlertCiscoPhones_Text(1, job->phoneIP, job->username, job->password, kInitiatorMessage,
-                                    job->alertSound, job->zoneName);
+                                    job->alertSound, job->zoneName, turn);
     } else {
         VESKA_AlertCiscoPhones_Text(0, job->phoneIP, job->username, job->password, job->messageText,
-                                    job->alertSound, nullptr);
+                                    job->alertSound, nullptr, turn);
     }
     return 1;
 }
@@ -200,16 +220,19 @@ DWORD WINAPI BroadcastStartThread(LPVOID parameter) {
 DWORD WINAPI BroadcastStopThread(LPVOID parameter) {
     std::unique_ptr<BroadcastJob> job(static_cast<BroadcastJob*>(parameter));
     if (!job) return 1;
-    SendRtpStopCommand(job->mode, job->phoneIP, job->username, job->password);
+    WaitForPhone(job.get());
+    const PushTurn* turn = &job->turn;
+    SendRtpStopCommand(job->mode, job->phoneIP, job->username, job->password, turn);
     // The initiator's screen is left to the answer to its own STOP request.
-    if (job->mode != 1) DismissAlert(job->phoneIP, job->username, job->password);
+    if (job->mode != 1) DismissAlert(job->phoneIP, job->username, job->password, turn);
     return 1;
 }
 
 bool StartJobThread(LPTHREAD_START_ROUTINE threadProc, std::unique_ptr<BroadcastJob> job) {
     if (!job) return false;
+    job->turn = PushTurn::Join(job->phoneIP);
     UniqueKernelHandle thread(CreateThread(nullptr, 0, threadProc, job.get(), 0, nullptr));
-    if (!thread) return false;  // the job goes with `job`
+    if (!thread) return false;  // the job goes with `job`, and its turn with it
     job.release();              // the thread frees it
     return true;
 }

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "service/push_order.h"
+
 // The task of one job thread: one phone in one broadcast start or stop. The thread that is
 // handed a job owns it and frees it when it ends.
 struct BroadcastJob {
@@ -20,19 +22,26 @@ struct BroadcastJob {
     // matches its own stop request.
     wchar_t alertSound[256];
     wchar_t zoneName[256];
+    // The job's place among the pushes to its phone; taken when the thread is started.
+    PushTurn turn;
 };
 
 DWORD WINAPI BroadcastStartThread(LPVOID job);
 DWORD WINAPI BroadcastStopThread(LPVOID job);
 
-// Starts `threadProc` on a thread of its own with the job, which the thread then owns.
-// When the thread cannot be started the job is freed here and false returned.
+// Starts `threadProc` on a thread of its own with the job, which the thread then owns; the
+// job's pushes go out after those of the jobs already started for the same phone. When the
+// thread cannot be started the job is freed here (its turn given up) and false returned.
 bool StartJobThread(LPTHREAD_START_ROUTINE threadProc, std::unique_ptr<BroadcastJob> job);
 
+// The pushes. Given a job's turn, a push that would overtake a later job's pushes to the same
+// phone is dropped (and the operation's second push with it).
 void SendRtpStreamCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* multicastIP, DWORD port,
-                          const wchar_t* username, const wchar_t* password);
-void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password);
+                          const wchar_t* username, const wchar_t* password, const PushTurn* turn = nullptr);
+void SendRtpStopCommand(DWORD mode, const wchar_t* phoneIP, const wchar_t* username, const wchar_t* password,
+                        const PushTurn* turn = nullptr);
 void VESKA_AlertCiscoPhones_Text(DWORD mode, const wchar_t* phoneIP, const wchar_t* username,
                                  const wchar_t* password, const wchar_t* text, const wchar_t* sound,
-                                 const wchar_t* zoneName);
-void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, const wchar_t* wzPassword);
+                                 const wchar_t* zoneName, const PushTurn* turn = nullptr);
+void DismissAlert(const wchar_t* wzTargetedDevice, const wchar_t* wzUserName, const wchar_t* wzPassword,
+                  const PushTurn* turn = nullptr);

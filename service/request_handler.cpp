@@ -30,7 +30,8 @@ int HandleHttpRequest(SOCKET_INFORMATION* connection) {
     const char* text = connection->Buffer;
     if (strstr(text, kMenuRequest) != nullptr) SendZoneMenu(&request);
     if (strstr(text, kStopRequest) != nullptr) {
-        // A stop from a phone that holds no broadcast ends the request: its start is not tried.
+        // A stop left unanswered (no zone named, no broadcast held) ends the request: its start
+        // is not tried.
         if (StopBroadcast(&request) == 0) return request.replied ? 1 : 0;
     }
     if (strstr(text, kStartRequest) != nullptr) StartBroadcast(&request);

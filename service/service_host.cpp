@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "common/unique_handle.h"
+#include "service/broadcast.h"
 #include "service/console_log.h"
 #include "service/event_log.h"
 #include "service/http_server.h"
@@ -115,6 +116,8 @@ DWORD WINAPI ServiceWorkerMain(LPVOID) {
     WSADATA winsock;
     WSAStartup(MAKEWORD(2, 2), &winsock);
     StartThread(HttpServerThread, nullptr);
+    // The sweep ends a broadcast that outlived MulticastMaxDuration before it frees the port.
+    SetExpiredBroadcastHandler(EndExpiredBroadcast);
     StartThread(RTPportExpiryThread, nullptr);
     ConsolePrintf("Threads running...\r\n");
     for (;;) Sleep(kIdleMs);

@@ -35,10 +35,12 @@ class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 class RecordingPhones:
     """HTTP listeners on port 80 of the given loopback addresses; each records its pushes in
     arrival order and answers with the phones' success object. The phones in
-    hang_up_on_text record their text objects and hang up without an answer."""
+    hang_up_on_text record their text objects and hang up without an answer; a phone made
+    slow with answer_slowly() answers each push only after its delay."""
 
     def __init__(self, addresses, port=80, poll_interval=0.05, hang_up_on_text=()):
         self.pushes = {a: [] for a in addresses}
+        self._delays = {}
         self._lock = threading.Lock()
         self._changed = threading.Condition(self._lock)
         self._servers = []
@@ -58,11 +60,18 @@ class RecordingPhones:
                 if self.server.server_address[0] in hang_up_on_text and b"<CiscoIPPhoneText>" in body:
                     self.close_connection = True
                     return
-                self.send_response(200)
-                self.send_header("Content-Type", "text/xml")
-                self.send_header("Content-Length", str(len(PHONE_ANSWER)))
-                self.end_headers()
-                self.wfile.write(PHONE_ANSWER)
+                delay = phones._delays.get(self.server.server_address[0], 0)
+                if delay:
+                    time.sleep(delay)
+                try:
+                    self.send_response(200)
+                    self.send_header("Content-Type", "text/xml")
+                    self.send_header("Content-Length", str(len(PHONE_ANSWER)))
+                    self.end_headers()
+                    self.wfile.write(PHONE_ANSWER)
+                except (BrokenPipeError, ConnectionResetError):
+                    # The service went away (a test ended) before the answer: nothing to tell.
+                    self.close_connection = True
 
             def log_message(self, *args):
                 pass
@@ -75,6 +84,11 @@ class RecordingPhones:
         except Exception:
             self.close()
             raise
+
+    def answer_slowly(self, address, seconds):
+        """From now on the phone at address answers each push `seconds` after it arrived."""
+        with self._lock:
+            self._delays[address] = seconds
 
     def bodies(self, address):
         with self._lock:

@@ -121,6 +121,9 @@ class BroadcastTest(unittest.TestCase):
         # M2 hangs up on every text object it is sent.
         self.phones = RecordingPhones(RECORDING, hang_up_on_text=[M2[0]])
         self.addCleanup(self.phones.close)
+        self.start_service()
+
+    def start_service(self):
         self.service = ConsoleService(extra_env={"WINEDEBUG": EVENT_TRACE})
         self.addCleanup(self.service.__exit__)
         wait_listening(SERVER, SERVER_PORT)
@@ -203,8 +206,8 @@ class BroadcastTest(unittest.TestCase):
             time.sleep(0.1)
 
     def test_requests_that_start_or_stop_nothing(self):
-        # A stop from a phone that holds no slot: no answer, nothing pushed.
-        self.assertEqual(self.ask(M1[0], stop_request("North"), timeout=2), b"")
+        # A stop from a phone that holds no slot, naming no zone: no answer, nothing pushed.
+        self.assertEqual(self.ask(M1[0], stop_request("Nowhere"), timeout=2), b"")
         # A start for a zone that does not exist: no answer, nothing pushed, slot given back.
         self.assertEqual(self.ask(INIT[0], start_request("Nowhere"), timeout=2), b"")
         self.assert_quiet(RECORDING, [0, 0, 0, 0])
@@ -233,6 +236,53 @@ class BroadcastTest(unittest.TestCase):
         self.assertEqual(self.ask(CALLERS[0], stop_request("South")), ACTION_REPLY)
         self.assert_pushes(OUTSIDER[0], self.phones.bodies(OUTSIDER[0])[:15] + [RECEIVE_STOP, BLANK_TEXT, SERVICES])
 
+    def test_stop_after_the_service_restarted_during_a_page(self):
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY])
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+        self.service.stop()
+        self.start_service()
+
+        # The new service holds no slot for the page, and the STOP key still ends it.
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
+        for member in (M1, M2):
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
+                                           SERVICES])
+        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
+        # No slot tells the port: the event names the multicast address alone.
+        self.assertEqual(self.broadcast_events(1), [(0x4000000C, 4, ["North", GROUP, INIT[0]])])
+
+    def test_two_broadcasts_from_one_phone_stop_one_at_a_time(self):
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        self.assertEqual(self.ask(INIT[0], start_request("South")), ACTION_REPLY)
+        self.assert_pushes(OUTSIDER[0], [receive(FIRST_PORT + 1), MEMBER_TEXT, PLAY])
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+
+        # Stopping South ends South and frees South's port; North goes on streaming on its own.
+        self.assertEqual(self.ask(INIT[0], stop_request("South")), ACTION_REPLY)
+        self.assert_pushes(OUTSIDER[0], [receive(FIRST_PORT + 1), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
+                                         SERVICES])
+        self.assertEqual(self.phones.bodies(M1[0]), [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+        self.assertEqual(self.broadcast_events(3)[2], (0x4000000C, 4, ["South", "%s:%d" % (GROUP, FIRST_PORT + 1),
+                                                                        INIT[0]]))
+
+        # The next start gets South's port, never North's, which still streams.
+        self.phones.forget(OUTSIDER[0])
+        self.assertEqual(self.ask(CALLERS[0], start_request("South")), ACTION_REPLY)
+        self.assert_pushes(OUTSIDER[0], [receive(FIRST_PORT + 1), MEMBER_TEXT, PLAY])
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
+
+    def test_stop_pushes_wait_for_a_slow_phones_start_pushes(self):
+        for phone in (INIT, M1):
+            self.phones.answer_slowly(phone[0], 0.5)
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        # Pressed at once: the slow phones are still taking in their start pushes.
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
+
     def test_unreachable_and_silent_members_delay_no_other_phone(self):
         with SilentPhone(SILENT[0]) as silent:
             started = time.monotonic()
@@ -255,6 +305,12 @@ class BroadcastTest(unittest.TestCase):
             self.assertEqual(self.ask(INIT[0], stop_request("Stairs")), ACTION_REPLY)
             self.assert_pushes(M2[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
             self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("Stairs"), PLAY, TRANSMIT_STOP])
+            # The silent phone's stop waits for its unanswered start push only for a while: its
+            # stop push comes on a connection of its own.
+            deadline = time.monotonic() + 25
+            while silent.accepted() < 2 and time.monotonic() < deadline:
+                time.sleep(0.1)
+            self.assertEqual(silent.accepted(), 2)
 
     def test_pressing_stop_as_a_phone_would(self):
         for zone, member in (("Lab & Yard", M1), (LONG_ZONE, M2)):

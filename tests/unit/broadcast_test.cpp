@@ -1,7 +1,7 @@
 // The broadcast control's decisions: which requests are answered, which slot is taken and
 // freed, the beeps and the events. The phones of these tests have addresses where nothing
 // listens, so their job threads end quickly; what the phones receive is the end-to-end
-// tests' part.
+// tests' part, but for the sweep, whose clock only a test here can move.
 #include "service/broadcast.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +27,9 @@ constexpr int kFirstPort = 20480;
 
 std::vector<std::pair<DWORD, DWORD>> g_beeps;
 void RecordBeep(DWORD frequency, DWORD duration) { g_beeps.emplace_back(frequency, duration); }
+
+DWORD g_fakeTick = 0;
+DWORD FakeTick() { return g_fakeTick; }
 
 // One phone request on a real loopback connection from the phone's own address, as the
 // connection server hands it over.
@@ -73,6 +76,7 @@ protected:
     }
     void TearDown() override {
         SetBeepHandler(nullptr);
+        SetPortSlotTickSource(nullptr);
         g_zoneTable = nullptr;
         g_zoneCount = 0;
         RTPportCreateTable(0, -1);
@@ -123,7 +127,7 @@ TEST_F(BroadcastControl, StartAndStopAnswerBeepReportAndFreeTheSlot) {
     EXPECT_EQ(events_.events()[1].strings, strings);
 
     EXPECT_EQ(RTPportFind(kRequester), -1);
-    EXPECT_EQ(RTPportAcquire("127.0.30.120"), kFirstPort);
+    EXPECT_EQ(RTPportAcquire("127.0.30.120", 0), kFirstPort);
 }
 
 TEST_F(BroadcastControl, ZoneWithoutPagedPhonesStillStartsForTheInitiator) {
@@ -144,8 +148,8 @@ TEST_F(BroadcastControl, StartsThatFindNoSlotOrNoZoneLeaveEverythingAsItWas) {
     EXPECT_EQ(RTPportFind(kRequester), -1);
 
     // Every slot held: no answer, nothing taken.
-    ASSERT_EQ(RTPportAcquire("127.0.30.121"), kFirstPort);
-    ASSERT_EQ(RTPportAcquire("127.0.30.122"), kFirstPort + 1);
+    ASSERT_EQ(RTPportAcquire("127.0.30.121", 0), kFirstPort);
+    ASSERT_EQ(RTPportAcquire("127.0.30.122", 0), kFirstPort + 1);
     PhoneCall full(kRequester, "/qax.xml?action=broadcast_start&zone=Lobby");
     StartBroadcast(full.request());
     EXPECT_FALSE(full.request()->replied);
@@ -160,14 +164,15 @@ TEST_F(BroadcastControl, StartsThatFindNoSlotOrNoZoneLeaveEverythingAsItWas) {
 }
 
 TEST_F(BroadcastControl, StopsThatStopNothing) {
-    // A phone that holds no slot: no answer, and the handler is told to end the request.
-    PhoneCall stranger(kRequester, "/qax.xml?action=broadcast_stop&zone=Lobby");
+    // A phone that holds no slot names no zone: no answer, and the handler is told to end the
+    // request.
+    PhoneCall stranger(kRequester, "/qax.xml?action=broadcast_stop&zone=Nowhere");
     EXPECT_EQ(StopBroadcast(stranger.request()), 0);
     EXPECT_FALSE(stranger.request()->replied);
     EXPECT_EQ(stranger.Answer(), "");
 
     // A slot holder naming no zone: answered, and the broadcast's slot stays held.
-    ASSERT_EQ(RTPportAcquire(kRequester), kFirstPort);
+    ASSERT_EQ(RTPportAcquire(kRequester, 0), kFirstPort);
     PhoneCall unknown(kRequester, "/qax.xml?action=broadcast_stop&zone=Nowhere");
     EXPECT_EQ(StopBroadcast(unknown.request()), 1);
     EXPECT_EQ(unknown.Answer(), kActionReply);
@@ -175,4 +180,46 @@ TEST_F(BroadcastControl, StopsThatStopNothing) {
 
     EXPECT_TRUE(g_beeps.empty());
     EXPECT_TRUE(events_.events().empty());
+}
+
+TEST_F(BroadcastControl, SweepEndsABroadcastOlderThanTheMaximumDurationAsItsStopWould) {
+    PushRecorder initiator(kRequester);
+    PushRecorder member("127.0.30.112");
+    ASSERT_TRUE(initiator.listening() && member.listening()) << "port 80 of the phones' addresses";
+    g_fakeTick = 1000;
+    SetPortSlotTickSource(FakeTick);
+    PhoneCall start(kRequester, "/qax.xml?action=broadcast_start&zone=Lobby");
+    StartBroadcast(start.request());
+    ASSERT_EQ(RTPportFind(kRequester, 0), kFirstPort);
+
+    g_fakeTick = 1000 + 5 * 60000;  // five minutes: not yet exceeded
+    EXPECT_EQ(RTPportSweep(5, EndExpiredBroadcast), 0);
+    EXPECT_EQ(events_.events().size(), 1u);
+    g_beeps.clear();
+    g_fakeTick += 1;
+    EXPECT_EQ(RTPportSweep(5, EndExpiredBroadcast), 1);
+
+    // The stop event names what the start named; the slot is free for the next broadcast.
+    ASSERT_EQ(events_.events().size(), 2u);
+    EXPECT_EQ(events_.events()[1].id, 0x4000000Cu);
+    EXPECT_EQ(events_.events()[1].strings, (std::vector<std::wstring>{L"Lobby", L"239.1.1.1:20480", L"127.0.30.111"}));
+    std::vector<std::pair<DWORD, DWORD>> expected{{500, 200}};
+    for (auto beep : Confirmation()) expected.push_back(beep);
+    EXPECT_EQ(g_beeps, expected);
+    EXPECT_EQ(RTPportFind(kRequester), -1);
+    EXPECT_EQ(RTPportAcquire("127.0.30.120", 1), kFirstPort);
+
+    // The holder stops transmitting; the member stops receiving and is cleared, each after
+    // its start pushes.
+    const std::vector<std::string> toInitiator = initiator.WaitForBodies(4, 10000);
+    const std::vector<std::string> toMember = member.WaitForBodies(6, 10000);
+    const std::vector<const char*> initiatorMarks{"RTPMTx:239.1.1.1:20480\"", "<SoftKeyItem>", "Play:", "RTPMTx:Stop"};
+    const std::vector<const char*> memberMarks{"RTPMRx:239.1.1.1:20480:", "EMERGENCY ALERT MESSAGE", "Play:",
+                                               "RTPMRx:Stop",  "<Title> </Title>",        "Init:Services"};
+    ASSERT_EQ(toInitiator.size(), initiatorMarks.size());
+    for (size_t i = 0; i < initiatorMarks.size(); ++i)
+        EXPECT_NE(toInitiator[i].find(initiatorMarks[i]), std::string::npos) << i << ": " << toInitiator[i];
+    ASSERT_EQ(toMember.size(), memberMarks.size());
+    for (size_t i = 0; i < memberMarks.size(); ++i)
+        EXPECT_NE(toMember[i].find(memberMarks[i]), std::string::npos) << i << ": " << toMember[i];
 }

@@ -1,5 +1,9 @@
 #include "loopback_sockets.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
 #include "common/text.h"
 
 namespace {
@@ -71,4 +75,86 @@ bool PeerClosed(SOCKET socket, int waitMs) {
     if (!WaitReadable(socket, waitMs)) return false;
     char byte;
     return recv(socket, &byte, 1, 0) <= 0;
+}
+
+namespace {
+
+constexpr char kPhoneAnswer[] =
+    "<CiscoIPPhoneResponse><ResponseItem Status=\"0\" Data=\"Success\" URL=\"\"/></CiscoIPPhoneResponse>";
+
+size_t ContentLength(const std::string& headers) {
+    const char* names[] = {"Content-Length:", "content-length:", "Content-length:"};
+    for (const char* name : names) {
+        size_t at = headers.find(name);
+        if (at != std::string::npos) return static_cast<size_t>(strtoul(headers.c_str() + at + strlen(name), nullptr, 10));
+    }
+    return 0;
+}
+
+}  // namespace
+
+PushRecorder::PushRecorder(const char* address) : listener_(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
+    BOOL reuse = TRUE;
+    setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    sockaddr_in local = Address(address, 80);
+    listening_ = bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof(local)) == 0 &&
+                 listen(listener_.get(), 16) == 0;
+    server_ = std::thread([this] { Serve(); });
+}
+
+PushRecorder::~PushRecorder() {
+    closing_ = true;
+    server_.join();
+}
+
+std::vector<std::string> PushRecorder::WaitForBodies(size_t count, int waitMs) {
+    std::unique_lock<std::mutex> lock(lock_);
+    received_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return bodies_.size() >= count; });
+    return bodies_;
+}
+
+bool PushRecorder::AnswerRequests(SOCKET connection, std::string* pending) {
+    for (;;) {
+        const size_t headersEnd = pending->find("\r\n\r\n");
+        if (headersEnd == std::string::npos) return true;
+        const size_t bodyStart = headersEnd + 4;
+        const size_t length = ContentLength(pending->substr(0, bodyStart));
+        if (pending->size() < bodyStart + length) return true;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            bodies_.push_back(pending->substr(bodyStart, length));
+        }
+        received_.notify_all();
+        pending->erase(0, bodyStart + length);
+        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                                   std::to_string(sizeof(kPhoneAnswer) - 1) + "\r\n\r\n" + kPhoneAnswer;
+        if (send(connection, answer.data(), static_cast<int>(answer.size()), 0) != static_cast<int>(answer.size())) {
+            return false;
+        }
+    }
+}
+
+void PushRecorder::Serve() {
+    std::vector<std::pair<OwnedSocket, std::string>> connections;
+    while (!closing_) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(listener_.get(), &readable);
+        for (auto& c : connections) FD_SET(c.first.get(), &readable);
+        timeval wait{0, 50000};
+        if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+        for (size_t i = connections.size(); i-- > 0;) {
+            if (!FD_ISSET(connections[i].first.get(), &readable)) continue;
+            char chunk[8192];
+            const int n = recv(connections[i].first.get(), chunk, sizeof chunk, 0);
+            if (n > 0) connections[i].second.append(chunk, static_cast<size_t>(n));
+            if (n <= 0 || !AnswerRequests(connections[i].first.get(), &connections[i].second)) {
+                connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+        if (FD_ISSET(listener_.get(), &readable) && connections.size() < 60) {
+            OwnedSocket accepted(accept(listener_.get(), nullptr, nullptr));
+            if (accepted.get() != INVALID_SOCKET) connections.emplace_back(std::move(accepted), std::string());
+        }
+    }
 }

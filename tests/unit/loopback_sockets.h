@@ -5,8 +5,13 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "service/http_server.h"
 
@@ -73,3 +78,32 @@ std::string ReceiveAll(SOCKET socket, int quietMs);
 // True when the peer has closed the connection (a read returns end of stream or a reset)
 // within waitMs.
 bool PeerClosed(SOCKET socket, int waitMs);
+
+// A phone's push interface on port 80 of its own loopback address: records the body of every
+// POST in arrival order and answers each with the phones' success object, on connections
+// that stay open for further pushes as a phone's do.
+class PushRecorder {
+public:
+    explicit PushRecorder(const char* address);
+    ~PushRecorder();
+    PushRecorder(const PushRecorder&) = delete;
+    PushRecorder& operator=(const PushRecorder&) = delete;
+
+    // False when port 80 of the address could not be taken (another listener, no rights).
+    bool listening() const { return listening_; }
+    // The bodies received, once there are at least `count` or waitMs have passed.
+    std::vector<std::string> WaitForBodies(size_t count, int waitMs);
+
+private:
+    void Serve();
+    // Answers every whole request at the front of `pending`; false when the peer is gone.
+    bool AnswerRequests(SOCKET connection, std::string* pending);
+
+    OwnedSocket listener_;
+    bool listening_ = false;
+    std::atomic<bool> closing_{false};
+    std::mutex lock_;
+    std::condition_variable received_;
+    std::vector<std::string> bodies_;
+    std::thread server_;
+};

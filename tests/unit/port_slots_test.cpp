@@ -71,15 +71,15 @@ TEST_F(PortSlots, RangeGivesOneSlotPerPortAndPrintsEachAssignment) {
 
 TEST_F(PortSlots, AcquisitionTakesTheLowestFreeSlotAndRecordsTheHolder) {
     ASSERT_EQ(Create(5000, 5009), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 5000);
-    EXPECT_EQ(RTPportAcquire("127.0.10.22"), 5001);
-    EXPECT_EQ(RTPportAcquire("127.0.10.23"), 5002);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 5000);
+    EXPECT_EQ(RTPportAcquire("127.0.10.22", 0), 5001);
+    EXPECT_EQ(RTPportAcquire("127.0.10.23", 0), 5002);
     EXPECT_STREQ(g_rtpPortSlots[1].holderIP, "127.0.10.22");
     EXPECT_EQ(g_rtpPortSlots[1].acquiredTick, 1000u);
     EXPECT_EQ(HeldSlots(), 3);
 
     EXPECT_EQ(RTPportRelease(5001), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.24"), 5001) << "the slot just released is the lowest free one";
+    EXPECT_EQ(RTPportAcquire("127.0.10.24", 0), 5001) << "the slot just released is the lowest free one";
     const std::string out = Console();
     EXPECT_NE(out.find("Checking slot 0...RTPportAcquire(): Slot 0 now assigned / Returning port: 5000\r\n"), std::string::npos);
     EXPECT_NE(out.find("Checking slot 0...Checking slot 1...Checking slot 2...RTPportAcquire(): Slot 2 now assigned / "
@@ -89,10 +89,10 @@ TEST_F(PortSlots, AcquisitionTakesTheLowestFreeSlotAndRecordsTheHolder) {
 
 TEST_F(PortSlots, FullTableHandsOutNothingAndChangesNothing) {
     ASSERT_EQ(Create(6000, 6001), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 6000);
-    EXPECT_EQ(RTPportAcquire("127.0.10.22"), 6001);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 6000);
+    EXPECT_EQ(RTPportAcquire("127.0.10.22", 0), 6001);
     g_fakeTick = 5000;
-    EXPECT_EQ(RTPportAcquire("127.0.10.23"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.23", 0), 0);
     EXPECT_STREQ(g_rtpPortSlots[0].holderIP, "127.0.10.21");
     EXPECT_STREQ(g_rtpPortSlots[1].holderIP, "127.0.10.22");
     EXPECT_EQ(g_rtpPortSlots[1].acquiredTick, 1000u);
@@ -101,9 +101,9 @@ TEST_F(PortSlots, FullTableHandsOutNothingAndChangesNothing) {
 
 TEST_F(PortSlots, FindMatchesTheWholeAddressAndReturnsTheFirstHeldSlot) {
     ASSERT_EQ(Create(7000, 7004), 1);
-    EXPECT_EQ(RTPportAcquire("10.0.0.12"), 7000);
-    EXPECT_EQ(RTPportAcquire("10.0.0.5"), 7001);
-    EXPECT_EQ(RTPportAcquire("10.0.0.5"), 7002);
+    EXPECT_EQ(RTPportAcquire("10.0.0.12", 0), 7000);
+    EXPECT_EQ(RTPportAcquire("10.0.0.5", 0), 7001);
+    EXPECT_EQ(RTPportAcquire("10.0.0.5", 0), 7002);
     EXPECT_EQ(RTPportFind("10.0.0.1"), -1);
     EXPECT_EQ(RTPportFind("10.0.0.12"), 7000);
     EXPECT_EQ(RTPportFind("10.0.0.5"), 7001);
@@ -122,8 +122,8 @@ TEST_F(PortSlots, ReleaseAnswersByPortWhetherHeldOrNot) {
 TEST_F(PortSlots, EqualEndsGiveOneSlot) {
     ASSERT_EQ(Create(20480, 20480), 1);
     ASSERT_EQ(g_rtpPortSlotCount, 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 20480);
-    EXPECT_EQ(RTPportAcquire("127.0.10.22"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 20480);
+    EXPECT_EQ(RTPportAcquire("127.0.10.22", 0), 0);
 }
 
 TEST_F(PortSlots, PortZeroIsASlotButNeverHandedOut) {
@@ -131,33 +131,33 @@ TEST_F(PortSlots, PortZeroIsASlotButNeverHandedOut) {
     ASSERT_EQ(Create(0, 0), 1);
     ASSERT_EQ(g_rtpPortSlotCount, 1);
     EXPECT_EQ(g_rtpPortSlots[0].port, 0);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 0);
     EXPECT_EQ(HeldSlots(), 0);
     EXPECT_EQ(RTPportFind("127.0.10.21"), -1);
 
     ASSERT_EQ(Create(0, 2), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.22"), 2);
-    EXPECT_EQ(RTPportAcquire("127.0.10.23"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 1);
+    EXPECT_EQ(RTPportAcquire("127.0.10.22", 0), 2);
+    EXPECT_EQ(RTPportAcquire("127.0.10.23", 0), 0);
     EXPECT_EQ(g_rtpPortSlots[0].inUse, 0u);
 }
 
 TEST_F(PortSlots, PortsOutsideTheUdpRangeAreNeverHandedOut) {
     ASSERT_EQ(Create(65535, 65537), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 65535);
-    EXPECT_EQ(RTPportAcquire("127.0.10.22"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 65535);
+    EXPECT_EQ(RTPportAcquire("127.0.10.22", 0), 0);
     ASSERT_EQ(Create(-2, 1), 1);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 1);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 1);
 }
 
 TEST_F(PortSlots, ReversedRangeHasNoTableAndEveryOperationSaysNone) {
     ASSERT_EQ(Create(5009, 5005), 1);
     EXPECT_EQ(g_rtpPortSlotCount, -3);
     EXPECT_EQ(g_rtpPortSlots, nullptr);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 0);
     EXPECT_EQ(RTPportFind("127.0.10.21"), -1);
     EXPECT_EQ(RTPportRelease(5005), 0);
-    EXPECT_EQ(RTPportSweep(1), 0);
+    EXPECT_EQ(RTPportSweep(1, nullptr), 0);
     EXPECT_EQ(Console(), "");
 }
 
@@ -165,7 +165,7 @@ TEST_F(PortSlots, RangeOverEveryUdpPortIsACreationFailure) {
     EXPECT_EQ(Create(1, 65537), 0);
     EXPECT_EQ(g_rtpPortSlotCount, 0);
     EXPECT_EQ(g_rtpPortSlots, nullptr);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 0);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 0);
     EXPECT_EQ(Create(INT_MIN, INT_MAX), 0);
     EXPECT_EQ(g_rtpPortSlotCount, 0);
     EXPECT_EQ(Console(), "Error allocating memory from heap!\r\nError allocating memory from heap!\r\n");
@@ -178,20 +178,20 @@ TEST_F(PortSlots, EveryUdpPortFitsTheTable) {
     ASSERT_EQ(Create(0, 65535), 1);
     EXPECT_EQ(g_rtpPortSlotCount, 65536);
     EXPECT_EQ(g_rtpPortSlots[65535].port, 65535);
-    EXPECT_EQ(RTPportAcquire("127.0.10.21"), 1);
+    EXPECT_EQ(RTPportAcquire("127.0.10.21", 0), 1);
 }
 
 TEST_F(PortSlots, SweepFreesOnlySlotsOlderThanTheMaximumDuration) {
     ASSERT_EQ(Create(5000, 5002), 1);
     g_fakeTick = 1000;
-    RTPportAcquire("127.0.10.21");
+    RTPportAcquire("127.0.10.21", 0);
     g_fakeTick = 61000;
-    RTPportAcquire("127.0.10.22");
+    RTPportAcquire("127.0.10.22", 0);
 
     g_fakeTick = 1000 + 5 * 60000;  // exactly five minutes: not yet exceeded
-    EXPECT_EQ(RTPportSweep(5), 0);
+    EXPECT_EQ(RTPportSweep(5, nullptr), 0);
     g_fakeTick += 1;
-    EXPECT_EQ(RTPportSweep(5), 1);
+    EXPECT_EQ(RTPportSweep(5, nullptr), 1);
     EXPECT_EQ(g_rtpPortSlots[0].inUse, 0u);
     EXPECT_EQ(g_rtpPortSlots[1].inUse, 1u);
     EXPECT_EQ(RTPportFind("127.0.10.21"), -1);
@@ -201,30 +201,30 @@ TEST_F(PortSlots, SweepFreesOnlySlotsOlderThanTheMaximumDuration) {
 
 TEST_F(PortSlots, ZeroOrNegativeDurationNeverSweeps) {
     ASSERT_EQ(Create(5000, 5001), 1);
-    RTPportAcquire("127.0.10.21");
+    RTPportAcquire("127.0.10.21", 0);
     g_fakeTick = 0xFFFFFFF0u;
-    EXPECT_EQ(RTPportSweep(0), 0);
-    EXPECT_EQ(RTPportSweep(-5), 0);
+    EXPECT_EQ(RTPportSweep(0, nullptr), 0);
+    EXPECT_EQ(RTPportSweep(-5, nullptr), 0);
     EXPECT_EQ(HeldSlots(), 1);
 }
 
 TEST_F(PortSlots, SweepAgeSurvivesTheTickCountWrap) {
     ASSERT_EQ(Create(5000, 5001), 1);
     g_fakeTick = 0xFFFFFF00u;
-    RTPportAcquire("127.0.10.21");
+    RTPportAcquire("127.0.10.21", 0);
     g_fakeTick = 0x00000100u;  // 512 ms later, after the wrap
-    EXPECT_EQ(RTPportSweep(1), 0);
+    EXPECT_EQ(RTPportSweep(1, nullptr), 0);
     g_fakeTick = 0xFFFFFF00u + 60001u;  // wraps to a small number
-    EXPECT_EQ(RTPportSweep(1), 1);
+    EXPECT_EQ(RTPportSweep(1, nullptr), 1);
 }
 
 TEST_F(PortSlots, LongDurationsDoNotOverflowIntoAnEarlySweep) {
     ASSERT_EQ(Create(5000, 5001), 1);
-    RTPportAcquire("127.0.10.21");
+    RTPportAcquire("127.0.10.21", 0);
     g_fakeTick = 1000 + 0x7FFFFFFFu;  // about 24.8 days later
-    EXPECT_EQ(RTPportSweep(INT_MAX), 0);
-    EXPECT_EQ(RTPportSweep(71582), 0);  // 71582 minutes is just under the tick count's range
-    EXPECT_EQ(RTPportSweep(35000), 1);
+    EXPECT_EQ(RTPportSweep(INT_MAX, nullptr), 0);
+    EXPECT_EQ(RTPportSweep(71582, nullptr), 0);  // 71582 minutes is just under the tick count's range
+    EXPECT_EQ(RTPportSweep(35000, nullptr), 1);
 }
 
 TEST_F(PortSlots, ConcurrentAcquisitionsNeverShareAPort) {
@@ -234,7 +234,7 @@ TEST_F(PortSlots, ConcurrentAcquisitionsNeverShareAPort) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &ports] {
             const std::string ip = "127.0.10." + std::to_string(30 + t);
-            for (int i = 0; i < 50; ++i) ports[t].push_back(RTPportAcquire(ip.c_str()));
+            for (int i = 0; i < 50; ++i) ports[t].push_back(RTPportAcquire(ip.c_str(), 0));
         });
     }
     for (std::thread& t : threads) t.join();
@@ -248,7 +248,7 @@ TEST_F(PortSlots, ConcurrentAcquisitionsNeverShareAPort) {
 
 TEST_F(PortSlots, HolderAddressIsBoundedToItsField) {
     ASSERT_EQ(Create(5000, 5001), 1);
-    EXPECT_EQ(RTPportAcquire("123.123.123.123.999"), 5000);
+    EXPECT_EQ(RTPportAcquire("123.123.123.123.999", 0), 5000);
     EXPECT_STREQ(g_rtpPortSlots[0].holderIP, "123.123.123.123");
     EXPECT_EQ(g_rtpPortSlots[1].port, 5001) << "the next slot is untouched";
 }

@@ -149,7 +149,7 @@ TEST_F(RequestHandler, MenuAndStartInOneTextGetTheMenuAsTheOnlyReply) {
 TEST_F(RequestHandler, StopFromAPhoneWithoutABroadcastEndsTheRequest) {
     PhoneConnection c = ConnectPhone(listener_.get(), port_, "127.0.20.25");
     auto record = ReceivedRecord(c.accepted.get(),
-                          "GET /qax.xml?action=broadcast_stop&zone=Lobby HTTP/1.1\r\n\r\n"
+                          "GET /qax.xml?action=broadcast_stop&zone=Nowhere HTTP/1.1\r\n\r\n"
                           "GET /qax.xml?action=broadcast_start&zone=Lobby HTTP/1.1\r\n\r\n");
     EXPECT_EQ(HandleHttpRequest(record.get()), 0);
     EXPECT_EQ(ReceiveAll(c.phone.get(), 300), "");
