@@ -182,7 +182,15 @@ bool DataFileReader::NextLine(std::wstring* line) {
         line->push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
         if (c == '\n') return true;
     }
+    // The rest of a line too long for the buffer would read as a line of its own, a phone
+    // that is none: it is passed over up to the line end.
+    if (line->size() == kMaxLine) SkipRestOfLine();
     return !line->empty();
+}
+
+void DataFileReader::SkipRestOfLine() {
+    for (int c = fgetc(file_); c != EOF && c != '\n'; c = fgetc(file_)) {
+    }
 }
 
 bool WriteDataFile(const std::wstring& path, const std::vector<DataFileRow>& rows) {

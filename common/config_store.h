@@ -106,7 +106,7 @@ std::string FormatDataFileLine(const std::wstring fields[4]);
 std::wstring ExpandDataFilePath(const std::wstring& path);
 
 // Reads the data file as text, one line at a time: a line is at most 4,095 characters with
-// its line end (a longer line comes in pieces); CR LF reads as LF.
+// its line end (the rest of a longer line is passed over); CR LF reads as LF.
 class DataFileReader {
 public:
     explicit DataFileReader(const std::wstring& path);
@@ -119,6 +119,8 @@ public:
     bool NextLine(std::wstring* line);
 
 private:
+    void SkipRestOfLine();
+
     FILE* file_ = nullptr;
 };
 
