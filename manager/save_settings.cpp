@@ -116,6 +116,9 @@ void SaveAllSettings(HWND sheet) {
     ReopenSettingsKey();
     // Write failures are passed over: the save goes on with the next value.
     for (const SavedControl& saved : kSavedControls) WriteControlValue(g_hSettingsKey, pages[saved.pageIndex], saved);
+    // A list that was never filled (no data file could be read, nothing downloaded) holds no
+    // one's ticks and no phones: the stored selection and the data file stay as they are.
+    if (!g_phoneListFilled) return;
     WriteStoredText(g_hSettingsKey, kValueDeviceSelections, DeviceSelectionList(pages[kPhoneListPage]));
     CUCMwriteFile(pages[kPhoneListPage], g_dataFilePath);
 }
