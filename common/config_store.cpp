@@ -196,10 +196,17 @@ void DataFileReader::SkipRestOfLine() {
 bool WriteDataFile(const std::wstring& path, const std::vector<DataFileRow>& rows) {
     FILE* file = _wfopen(ExpandDataFilePath(path).c_str(), L"wb");
     if (file == nullptr) return false;
+    // A full disk or a lost share shows in a write, the last flush or the close: the file
+    // is then cut, and the caller must not call it written.
+    bool written = true;
     for (const DataFileRow& row : rows) {
-        std::string line = FormatDataFileLine(row.fields);
-        fwrite(line.data(), 1, line.size(), file);
+        const std::string line = FormatDataFileLine(row.fields);
+        if (fwrite(line.data(), 1, line.size(), file) != line.size()) {
+            written = false;
+            break;
+        }
     }
-    fclose(file);
-    return true;
+    if (fflush(file) != 0) written = false;
+    if (fclose(file) != 0) written = false;
+    return written;
 }

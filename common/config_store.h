@@ -124,7 +124,8 @@ private:
     FILE* file_ = nullptr;
 };
 
-// Rewrites the data file with one line per row (truncating it). False when it cannot be opened.
+// Rewrites the data file with one line per row (truncating it). False when it cannot be
+// opened, or a write or its close fails.
 struct DataFileRow {
     std::wstring fields[4];
 };

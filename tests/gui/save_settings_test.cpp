@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "manager/cert_dialog.h"
 #include "manager/phone_list_page.h"
 #include "manager/resource.h"
@@ -182,6 +183,30 @@ TEST_F(SaveSettingsTest, AnUnreadableDataFileKeepsTheStoredSelectionAndWritesNoD
     EXPECT_EQ(Stored(L"SEPA;SEPC;"), ReadAllSettings()[kValueDeviceSelections].data);
     EXPECT_FALSE(guitest::FileExists(DataFilePath()));
     EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// Wine maps Z: to the Unix root, where /dev/full fails every write as a full disk does.
+TEST_F(SaveSettingsTest, ADataFileWriteThatFailsIsReportedInTheStatusLineAndOnOkInABox) {
+    WriteFileBytes(DataFilePath(), kPhonesABC);
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;"}});
+    SheetHarness harness;
+    ASSERT_EQ(3, SendMessageW(harness.control(1, IDC_PHONE_LIST), LVM_GETITEMCOUNT, 0, 0));
+    const std::wstring fullDisk = L"Z:\\dev\\full";
+    CopyBounded(g_dataFilePath, kPathUnits, fullDisk.c_str());
+    ClearBoxes();
+
+    harness.Apply();
+    EXPECT_EQ(L"Could not write data file " + fullDisk, harness.Text(1, IDC_STATUS_LINE));
+    EXPECT_TRUE(RecordedBoxes().empty()) << "Apply leaves the sheet and its status line open";
+
+    harness.Ok();
+    EXPECT_TRUE(harness.Closed());
+    ASSERT_EQ(1u, RecordedBoxes().size());
+    EXPECT_EQ(L"Could not write data file " + fullDisk + L"\r\n\r\nThe settings were saved; the phone list was not.",
+              RecordedBoxes()[0].text);
+    EXPECT_EQ(L"Dravik QAX", RecordedBoxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), RecordedBoxes()[0].flags);
+    EXPECT_EQ(Stored(L"SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
 }
 
 TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWriting) {
