@@ -1,5 +1,5 @@
-// Cutting a RisPort SelectCmDevice answer into phone records: plain, case-sensitive byte
-// searches for the item and element tags; nothing is decoded.
+// Reading a RisPort SelectCmDevice answer: whether it is one, and its phone records. Plain,
+// case-sensitive byte searches for the element, item and field tags; nothing is decoded.
 #pragma once
 
 #include "manager/risport_client.h"

@@ -1,8 +1,8 @@
 """A fake call manager: the RisPort SOAP endpoint over HTTPS with a self-signed certificate.
 
 It asks for Basic credentials first, as a call manager does, and then answers by the user
-name of the request (see ANSWERS), so that one run of the manager's code can meet several
-answers. Every request is recorded."""
+name of the request (see ANSWERS and CUT_SHORT), so that one run of the manager's code can
+meet several answers. Every request is recorded."""
 
 import base64
 import http.server
