@@ -184,16 +184,31 @@ bool DataFileReader::NextLine(std::wstring* line) {
         line->push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
         if (c == '\n') return true;
     }
+    // The rest of a line too long for the buffer would read as a line of its own, a phone
+    // that is none: it is passed over up to the line end.
+    if (line->size() == kMaxLine) SkipRestOfLine();
     return !line->empty();
+}
+
+void DataFileReader::SkipRestOfLine() {
+    for (int c = fgetc(file_); c != EOF && c != '\n'; c = fgetc(file_)) {
+    }
 }
 
 bool WriteDataFile(const std::wstring& path, const std::vector<DataFileRow>& rows) {
     FILE* file = _wfopen(ExpandDataFilePath(path).c_str(), L"wb");
     if (file == nullptr) return false;
+    // A full disk or a lost share shows in a write, the last flush or the close: the file
+    // is then cut, and the caller must not call it written.
+    bool written = true;
     for (const DataFileRow& row : rows) {
-        std::string line = FormatDataFileLine(row.fields);
-        fwrite(line.data(), 1, line.size(), file);
+        const std::string line = FormatDataFileLine(row.fields);
+        if (fwrite(line.data(), 1, line.size(), file) != line.size()) {
+            written = false;
+            break;
+        }
     }
-    fclose(file);
-    return true;
+    if (fflush(file) != 0) written = false;
+    if (fclose(file) != 0) written = false;
+    return written;
 }

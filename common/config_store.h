@@ -113,7 +113,7 @@ std::string FormatDataFileLine(const std::wstring fields[4]);
 std::wstring ExpandDataFilePath(const std::wstring& path);
 
 // Reads the data file as text, one line at a time: a line is at most 4,095 characters with
-// its line end (a longer line comes in pieces); CR LF reads as LF.
+// its line end (the rest of a longer line is passed over); CR LF reads as LF.
 class DataFileReader {
 public:
     explicit DataFileReader(const std::wstring& path);
@@ -126,10 +126,13 @@ public:
     bool NextLine(std::wstring* line);
 
 private:
+    void SkipRestOfLine();
+
     FILE* file_ = nullptr;
 };
 
-// Rewrites the data file with one line per row (truncating it). False when it cannot be opened.
+// Rewrites the data file with one line per row (truncating it). False when it cannot be
+// opened, or a write or its close fails.
 struct DataFileRow {
     std::wstring fields[4];
 };

@@ -70,27 +70,29 @@ bool ReadFileIntoList(HWND listView, const wchar_t* path, bool clearCheckBoxes) 
 
 }  // namespace
 
-void CUCMwriteFile(HWND page, const wchar_t* path) {
+int CUCMwriteFile(HWND page, const wchar_t* path) {
     const std::vector<DataFileRow> rows = RowsInListOrder(GetDlgItem(page, IDC_PHONE_LIST));
     if (!WriteDataFile(path, rows)) {
         SetStatusLine(page, L"Could not write data file %ls", ShownPath(path));
-        return;
+        return 0;
     }
     std::vector<wchar_t> text(kStatusUnits);
     std::swprintf(text.data(), text.size(), L"Update of %ls successful with data for %d phones.",
                   ShownPath(path).c_str(), static_cast<int>(rows.size()));
     SetDlgItemTextW(page, IDC_STATUS_LINE, text.data());
+    return 1;
 }
 
-void CUCMreadFileToPage(HWND page, const wchar_t* path) {
+int CUCMreadFileToPage(HWND page, const wchar_t* path) {
     if (!ReadFileIntoList(GetDlgItem(page, IDC_PHONE_LIST), path, true)) {
         SetStatusLine(page,
                       L"Could not open data file %ls\r\nPlease enter credentials and click the \"Refresh\" button "
                       L"to repopulate the data file.",
                       ShownPath(path));
-        return;
+        return 0;
     }
     ShowDataFileStatus(page);
+    return 1;
 }
 
 void CUCMreadFileToList(HWND listView, const wchar_t* path) { ReadFileIntoList(listView, path, false); }

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
-void CUCMwriteFile(HWND page, const wchar_t* path);
-void CUCMreadFileToPage(HWND page, const wchar_t* path);
+// Both report on the page's status line and return 1 on success, 0 when the file could not
+// be written (opened, written or closed) or read.
+int CUCMwriteFile(HWND page, const wchar_t* path);
+int CUCMreadFileToPage(HWND page, const wchar_t* path);
 void CUCMreadFileToList(HWND listView, const wchar_t* path);
 int ShowDataFileStatus(HWND page);

@@ -18,6 +18,7 @@
 
 wchar_t g_dataFilePath[kPathUnits];
 int g_sortDirection = 1;
+bool g_phoneListFilled = false;
 
 namespace {
 
@@ -186,7 +187,7 @@ void InitPhoneListPage(HWND page) {
     ReadSettingIntoControl(page, IDC_CUCM_PASSWORD, g_hSettingsKey, kValueCucmPassword, true);
     SetDataFilePath();
 
-    CUCMreadFileToPage(page, g_dataFilePath);
+    g_phoneListFilled = CUCMreadFileToPage(page, g_dataFilePath) != 0;
     ApplyDeviceSelections(page);
     g_loadingPhoneListPage = false;
 }
@@ -196,6 +197,36 @@ void SetEveryCheckBox(HWND page, bool ticked) {
     ListView_SetItemState(listView, -1, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
     InvalidateRect(listView, nullptr, TRUE);
     UpdateWindow(listView);
+}
+
+// The device names of the ticked rows, in row order, one entry per ticked row.
+std::vector<std::wstring> TickedDeviceNames(HWND listView) {
+    std::vector<std::wstring> names;
+    const int count = ListView_GetItemCount(listView);
+    for (int row = 0; row < count; ++row) {
+        if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
+        wchar_t deviceName[kTextUnits];
+        GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
+        names.push_back(deviceName);
+    }
+    return names;
+}
+
+// A phone ticked before a download and still in it stays ticked: each name ticks the first
+// row of that name that is not ticked yet.
+void TickDeviceNames(HWND listView, const std::vector<std::wstring>& names) {
+    const int count = ListView_GetItemCount(listView);
+    for (const std::wstring& name : names) {
+        for (int row = 0; row < count; ++row) {
+            if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2)) continue;
+            wchar_t deviceName[kTextUnits];
+            GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
+            if (name == deviceName) {
+                ListView_SetItemState(listView, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
+                break;
+            }
+        }
+    }
 }
 
 void RefreshFromCucm(HWND page) {
@@ -218,7 +249,15 @@ void RefreshFromCucm(HWND page) {
     SetCursor(LoadCursorW(nullptr, IDC_WAIT));
     if (CUCMrequestDeviceList(server, port, user, password)) {
         const HWND listView = GetDlgItem(page, IDC_PHONE_LIST);
+        const std::vector<std::wstring> ticked = TickedDeviceNames(listView);
         FillPhoneListFromCucm(listView);
+        // A list that was never filled showed no ticks: the stored selection holds them.
+        if (g_phoneListFilled) {
+            TickDeviceNames(listView, ticked);
+        } else {
+            ApplyDeviceSelections(page);
+        }
+        g_phoneListFilled = true;
         InvalidateRect(listView, nullptr, TRUE);
         UpdateWindow(listView);
         CUCMwriteFile(page, g_dataFilePath);

@@ -8,6 +8,10 @@
 
 extern wchar_t g_dataFilePath[kPathUnits];
 extern int g_sortDirection;
+// Whether the phone list holds the site's phones: read from the data file when the page
+// opened, or downloaded since. Until then the list's rows and ticks are no one's choice, and
+// a save keeps the stored selection and the data file.
+extern bool g_phoneListFilled;
 
 void InitPhoneListColumns(HWND listView);
 void FillPhoneListFromCucm(HWND listView);

@@ -41,10 +41,34 @@ FieldBuffer FieldOf(PhoneRecord& record, size_t element) {
     }
 }
 
-int CountItems(std::string_view answer) {
+int CountDeviceItems(std::string_view answer) {
     int count = 0;
-    for (size_t at = answer.find(kItemEnd); at != std::string_view::npos; at = answer.find(kItemEnd, at + 1)) ++count;
+    for (size_t at = answer.find(kDeviceItem); at != std::string_view::npos; at = answer.find(kDeviceItem, at + 1)) {
+        ++count;
+    }
     return count;
+}
+
+bool IsNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.';
+}
+
+// Whether the element name found at `at` stands in a tag, "<" or "</" before it and
+// whatever namespace prefix between.
+bool IsTagName(std::string_view text, size_t at, std::string_view opener) {
+    size_t start = at;
+    if (start > 0 && text[start - 1] == ':') {
+        --start;
+        while (start > 0 && IsNameCharacter(text[start - 1])) --start;
+    }
+    return start >= opener.size() && text.substr(start - opener.size(), opener.size()) == opener;
+}
+
+bool EndsTagName(std::string_view text, size_t end, bool closing) {
+    if (end >= text.size()) return false;
+    const char c = text[end];
+    return c == '>' || c == ' ' || c == '\t' || c == '\r' || c == '\n' || (!closing && c == '/');
 }
 
 // Each byte becomes the unit of the same value; a value longer than its field is cut to it.
@@ -70,27 +94,53 @@ void FillRecord(PhoneRecord& record, std::string_view item) {
 
 }  // namespace
 
+bool IsSelectCmDeviceAnswer(const char* answer) {
+    const std::string_view text(answer, std::strlen(answer));
+    constexpr std::string_view kResponse = "SelectCmDeviceResponse";
+    bool opened = false;
+    for (size_t at = text.find(kResponse); at != std::string_view::npos; at = text.find(kResponse, at + 1)) {
+        const size_t end = at + kResponse.size();
+        if (!opened) {
+            opened = IsTagName(text, at, "<") && EndsTagName(text, end, false);
+        } else if (IsTagName(text, at, "</") && EndsTagName(text, end, true)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CutAnswerIntoRecords(const char* answer, PhoneRecord** records, int* count) {
     const std::string_view text(answer, std::strlen(answer));
-    const int itemCount = CountItems(text);
+    const int deviceItems = CountDeviceItems(text);
     PhoneRecord* table = nullptr;
-    if (itemCount > 0) {
-        table = new (std::nothrow) PhoneRecord[itemCount]();
+    if (deviceItems > 0) {
+        table = new (std::nothrow) PhoneRecord[deviceItems]();
         if (table == nullptr) return false;
     }
 
     int record = 0;
     size_t from = 0;
-    while (record < itemCount) {
+    while (record < deviceItems) {
         const size_t marker = text.find(kDeviceItem, from);
         if (marker == std::string_view::npos) break;
         const size_t end = text.find(kItemEnd, marker);
         if (end == std::string_view::npos) break;
-        FillRecord(table[record], text.substr(marker, end - marker));
         from = end;
-        ++record;
+        PhoneRecord& phone = table[record];
+        FillRecord(phone, text.substr(marker, end - marker));
+        // The device name joins a phone to the selection list and the zones: an item
+        // without one is no phone.
+        if (phone.Name[0] != 0) {
+            ++record;
+        } else {
+            phone = PhoneRecord();
+        }
+    }
+    if (record == 0) {
+        delete[] table;
+        table = nullptr;
     }
     *records = table;
-    *count = itemCount;
+    *count = record;
     return true;
 }

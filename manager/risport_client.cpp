@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "common/message_box.h"
 #include "common/wininet_handle.h"
@@ -128,6 +129,7 @@ public:
     }
 
     const char* text() const { return data_.get(); }
+    size_t length() const { return length_; }
 
 private:
     std::unique_ptr<char[]> data_;
@@ -135,16 +137,36 @@ private:
     size_t length_ = 0;
 };
 
-// Reads the answer to its end; false when the buffer cannot hold it.
-bool ReadAnswer(HINTERNET request, AnswerBuffer* answer) {
-    if (!answer->Allocate()) return false;
+enum class ReadOutcome { kWhole, kCutShort, kNoRoom };
+
+// The length that the answer announces (Content-Length); false when it announces none.
+bool AnnouncedLength(HINTERNET request, DWORD* length) {
+    DWORD size = sizeof *length;
+    return HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, length, &size, nullptr) != FALSE;
+}
+
+// Reads the answer to its end. A read that fails, or an end before the announced length, is
+// a connection lost halfway: the answer is cut short.
+ReadOutcome ReadAnswer(HINTERNET request, AnswerBuffer* answer) {
+    if (!answer->Allocate()) return ReadOutcome::kNoRoom;
     char chunk[AnswerBuffer::kStep];
     for (;;) {
         std::memset(chunk, 0, sizeof chunk);
         DWORD read = 0;
-        if (!InternetReadFile(request, chunk, sizeof chunk - 1, &read) || read == 0) return true;
-        if (!answer->Append(chunk, read)) return false;
+        if (!InternetReadFile(request, chunk, sizeof chunk - 1, &read)) return ReadOutcome::kCutShort;
+        if (read == 0) break;
+        if (!answer->Append(chunk, read)) return ReadOutcome::kNoRoom;
     }
+    DWORD announced = 0;
+    if (AnnouncedLength(request, &announced) && answer->length() < announced) return ReadOutcome::kCutShort;
+    return ReadOutcome::kWhole;
+}
+
+// A download that failed after the status: the page keeps its list and its data file.
+void ShowFailedDownload(const wchar_t* reason) {
+    std::wstring text = reason;
+    text += L"  The phone list and the data file were not changed.";
+    ShowMessageBox(nullptr, text.c_str(), L"CUCM Error", MB_ICONERROR);
 }
 
 void ReplacePhoneTable(PhoneRecord* records, int count) {
@@ -178,7 +200,18 @@ int CUCMrequestDeviceList(const wchar_t* server, DWORD port, const wchar_t* user
     }
 
     AnswerBuffer answer;
-    if (!ReadAnswer(request.get(), &answer)) return 0;
+    switch (ReadAnswer(request.get(), &answer)) {
+        case ReadOutcome::kWhole: break;
+        case ReadOutcome::kCutShort:
+            ShowFailedDownload(L"The answer of the CUCM server ended before it was complete.");
+            return 0;
+        case ReadOutcome::kNoRoom: return 0;
+    }
+    // A proxy's error page or a fault comes with status 200 too, and holds no phones.
+    if (!IsSelectCmDeviceAnswer(answer.text())) {
+        ShowFailedDownload(L"The answer of the CUCM server is not a list of IP telephones (RisPort SelectCmDevice).");
+        return 0;
+    }
     PhoneRecord* records = nullptr;
     int count = 0;
     if (!CutAnswerIntoRecords(answer.text(), &records, &count)) return 0;

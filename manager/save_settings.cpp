@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/message_box.h"
 #include "manager/data_file.h"
 #include "manager/phone_list_page.h"
 #include "manager/resource.h"
@@ -103,9 +104,16 @@ void ReopenSettingsKey() {
     g_hSettingsKey = key.release();
 }
 
+// Reported in the status line already; on OK the sheet closes, so a box tells it too.
+void ShowDataFileNotWritten(HWND sheet) {
+    const std::wstring text = L"Could not write data file " + ExpandDataFilePath(g_dataFilePath) +
+                              L"\r\n\r\nThe settings were saved; the phone list was not.";
+    ShowMessageBox(sheet, text.c_str(), L"Dravik QAX", MB_ICONERROR);
+}
+
 }  // namespace
 
-void SaveAllSettings(HWND sheet) {
+void SaveAllSettings(HWND sheet, bool closing) {
     HWND pages[2] = {
         reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, kSettingsPage, 0)),
         reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, kPhoneListPage, 0)),
@@ -116,6 +124,9 @@ void SaveAllSettings(HWND sheet) {
     ReopenSettingsKey();
     // Write failures are passed over: the save goes on with the next value.
     for (const SavedControl& saved : kSavedControls) WriteControlValue(g_hSettingsKey, pages[saved.pageIndex], saved);
+    // A list that was never filled (no data file could be read, nothing downloaded) holds no
+    // one's ticks and no phones: the stored selection and the data file stay as they are.
+    if (!g_phoneListFilled) return;
     WriteStoredText(g_hSettingsKey, kValueDeviceSelections, DeviceSelectionList(pages[kPhoneListPage]));
-    CUCMwriteFile(pages[kPhoneListPage], g_dataFilePath);
+    if (!CUCMwriteFile(pages[kPhoneListPage], g_dataFilePath) && closing) ShowDataFileNotWritten(sheet);
 }

@@ -3,4 +3,6 @@
 
 #include <windows.h>
 
-void SaveAllSettings(HWND sheet);
+// `closing`: the save of OK, after which the sheet and its status line are gone; a data file
+// that could not be written is then reported in a box as well.
+void SaveAllSettings(HWND sheet, bool closing);

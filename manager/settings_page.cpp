@@ -163,8 +163,11 @@ INT_PTR CALLBACK SettingsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     case WM_NOTIFY:
-        // Whatever the save meets, the sheet takes the apply as done (PSNRET_NOERROR).
-        if (reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY)) SaveAllSettings(GetParent(page));
+        // Whatever the save meets, the sheet takes the apply as done (PSNRET_NOERROR). The
+        // notice's lParam tells OK, which closes the sheet, from Apply.
+        if (reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(PSN_APPLY)) {
+            SaveAllSettings(GetParent(page), reinterpret_cast<const PSHNOTIFY*>(lParam)->lParam != 0);
+        }
         return 0;
     default:
         return 0;

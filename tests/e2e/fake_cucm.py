@@ -1,8 +1,8 @@
 """A fake call manager: the RisPort SOAP endpoint over HTTPS with a self-signed certificate.
 
 It asks for Basic credentials first, as a call manager does, and then answers by the user
-name of the request (see ANSWERS), so that one run of the manager's code can meet several
-answers. Every request is recorded."""
+name of the request (see ANSWERS and CUT_SHORT), so that one run of the manager's code can
+meet several answers. Every request is recorded."""
 
 import base64
 import http.server
@@ -66,6 +66,15 @@ ANSWERS = {
     "missing-address": (200, envelope([device("SEP00000000B001", "", "5001", "No address", with_address=False),
                                        device("SEP00000000B002", "127.0.41.22", "5002", "Next")])),
     "no-phones": (200, envelope([]).replace('<item xsi:type="ns1:CmNode">', "<node>").replace("</item>", "</node>")),
+    # A proxy between the manager and the call manager answers in its place.
+    "proxy-page": (200, "<html><head><title>Proxy Error</title></head><body><h1>Proxy Error</h1>"
+                        "<p>The gateway could not reach the server.</p></body></html>"),
+}
+
+# user name -> (announced answer, bytes of it sent before the connection drops: two whole
+# devices and the start of the third)
+CUT_SHORT = {
+    "cut-short": (envelope([device(*phone) for phone in THREE_PHONES]), 1300),
 }
 
 
@@ -88,16 +97,22 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self._answer(401, b"", challenge=True)
             return
         name = user.split(":", 1)[0]
+        if name in CUT_SHORT:
+            text, sent = CUT_SHORT[name]
+            body = text.encode("utf-8")
+            self._answer(200, body[:sent], announced=len(body))
+            return
         status, text = ANSWERS.get(name, (401, ""))
         self._answer(status, text.encode("utf-8"), challenge=(status == 401))
 
-    def _answer(self, status, body, challenge=False):
+    def _answer(self, status, body, challenge=False, announced=None):
         self.send_response(status)
         if challenge:
             self.send_header("WWW-Authenticate", 'Basic realm="Cisco RisPort"')
         self.send_header("Content-Type", "text/xml; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        # Every answer ends its connection, so each request meets the certificate afresh.
+        self.send_header("Content-Length", str(len(body) if announced is None else announced))
+        # Every answer ends its connection, so each request meets the certificate afresh;
+        # one announced longer than it is drops halfway.
         self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(body)

@@ -14,7 +14,7 @@ from fake_cucm import FakeCucm, RISPORT_PATH, make_certificate
 
 ACCEPTING_ADDRESS = "127.0.40.1"
 DECLINING_ADDRESS = "127.0.40.2"
-LIVE_TESTS = "RisPortTest.*:RisPortLiveTest.*:PhoneListLiveTest.*"
+LIVE_TESTS = "RisPortTest.*:RisPortLiveTest.*:PhoneListLiveTest.*:SaveSettingsLiveTest.*"
 
 SOAP_ACTION = "http://schemas.cisco.com/ast/soap/action/#RisPort#SelectCmDevice"
 RISPORT_NS = "http://schemas.cisco.com/ast/soap/"

@@ -92,16 +92,20 @@ TEST_F(DataFileTest, LinesWithEmptyMissingOrExtraFieldsKeepEveryFieldInItsColumn
     }
 }
 
-TEST_F(DataFileTest, ALineLongerThanTheLineBufferIsReadInPieces) {
+TEST_F(DataFileTest, TheRestOfALineLongerThanTheLineBufferIsPassedOver) {
     const std::string longField(5000, 'x');
-    WriteFileBytes(path_, "1\t" + longField + "\r\n");
+    WriteFileBytes(path_, "1\t" + longField + "\tSEPLONG\r\n2\tNext\t10.0.0.2\tSEPB\r\n");
 
     CUCMreadFileToPage(page_, path_.c_str());
 
-    // 4,095 characters, then the rest (5002 - 4095 = 907 characters and the line end).
+    // The first 4,095 characters make the row; the rest is no phone of its own.
     ASSERT_EQ(ListView_GetItemCount(list_), 2);
+    EXPECT_EQ(ColumnTexts(list_, 3), (std::vector<std::wstring>{L"SEPB", L""}));
+    EXPECT_EQ(ItemText(list_, 1, 0), L"1");
     EXPECT_EQ(ItemText(list_, 1, 1), std::wstring(4093, L'x'));
-    EXPECT_EQ(ItemText(list_, 0, 0), std::wstring(907, L'x'));
+
+    CUCMwriteFile(page_, path_.c_str());
+    EXPECT_EQ(ReadFileBytes(path_), "2\tNext\t10.0.0.2\tSEPB\r\n1\t" + std::string(255, 'x') + "\t\t\r\n");
 }
 
 TEST_F(DataFileTest, ColumnTextsAreWrittenUpToTheirFirstNonPrintableCharacterAndAtMost255) {

@@ -298,18 +298,52 @@ TEST_F(PhoneListLiveTest, RefreshFillsTheListFromTheCallManagerAndRewritesTheDat
     Click(IDC_REFRESH);
 
     ASSERT_EQ(boxes_.boxes().size(), 1u) << "the confirmation only";
-    // The table's order, the node item's empty record last; every box cleared.
+    // The table's order; the node item is no phone. SEPA is gone, and SEP00000000A001 was
+    // not ticked before the download.
     EXPECT_EQ(ColumnTexts(list_, 3),
-              (std::vector<std::wstring>{L"SEP00000000A001", L"SEP00000000A002", L"SEP00000000A003", L""}));
-    EXPECT_EQ(ColumnTexts(list_, 1),
-              (std::vector<std::wstring>{L"Lobby", L"Front &amp; back office", L"Loading dock", L""}));
-    EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, false, false}));
+              (std::vector<std::wstring>{L"SEP00000000A001", L"SEP00000000A002", L"SEP00000000A003"}));
+    EXPECT_EQ(ColumnTexts(list_, 1), (std::vector<std::wstring>{L"Lobby", L"Front &amp; back office", L"Loading dock"}));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, false, false}));
     EXPECT_EQ(ReadFileBytes(dataFile_),
               "4001\tLobby\t127.0.41.1\tSEP00000000A001\r\n"
               "4002\tFront &amp; back office\t127.0.41.2\tSEP00000000A002\r\n"
-              "4003\tLoading dock\t127.0.41.3\tSEP00000000A003\r\n"
-              "\t\t\t\r\n");
-    EXPECT_EQ(Text(IDC_STATUS_LINE), L"Update of " + dataFile_ + L" successful with data for 4 phones.");
+              "4003\tLoading dock\t127.0.41.3\tSEP00000000A003\r\n");
+    EXPECT_EQ(Text(IDC_STATUS_LINE), L"Update of " + dataFile_ + L" successful with data for 3 phones.");
+}
+
+// A connection dropped halfway and a proxy's page in place of the call manager's answer both
+// come with status 200: neither is a download.
+TEST_F(PhoneListLiveTest, AnAnswerCutShortOrNotFromRisPortIsAFailedDownloadThatKeepsListStatusAndFile) {
+    std::wstring server;
+    DWORD port = 0;
+    if (!FakeCucmAddress("QAX_CUCM_SERVER", "QAX_CUCM_PORT", &server, &port)) GTEST_SKIP() << "no fake call manager";
+    SetCertificateDialogHandler(AcceptCertificateAsUser);
+    SeedSite();
+    CreatePage();
+    Type(IDC_SERVER_ADDRESS, server);
+    Type(IDC_SERVER_PORT, std::to_wstring(port));
+    Type(IDC_CUCM_PASSWORD, L"cm-secret");
+    const std::wstring status = Text(IDC_STATUS_LINE);
+    const std::map<std::wstring, std::wstring> reasons = {
+        {L"cut-short", L"The answer of the CUCM server ended before it was complete."},
+        {L"proxy-page", L"The answer of the CUCM server is not a list of IP telephones (RisPort SelectCmDevice)."}};
+
+    for (const auto& user : reasons) {
+        Type(IDC_CUCM_USERNAME, user.first);
+        const size_t before = boxes_.boxes().size();
+
+        Click(IDC_REFRESH);
+
+        ASSERT_EQ(boxes_.boxes().size(), before + 2) << "the confirmation and the failure";
+        const RecordedBox& failure = boxes_.boxes().back();
+        EXPECT_EQ(failure.text, user.second + L"  The phone list and the data file were not changed.");
+        EXPECT_EQ(failure.caption, L"CUCM Error");
+        EXPECT_EQ(failure.flags, static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(ColumnTexts(list_, 3), (std::vector<std::wstring>{L"SEPDUP", L"SEPDUP", L"SEPB", L"SEPA"}));
+        EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, true, false}));
+        EXPECT_EQ(Text(IDC_STATUS_LINE), status);
+        EXPECT_EQ(ReadFileBytes(dataFile_), kFileLines);
+    }
 }
 
 }  // namespace

@@ -31,19 +31,21 @@ bool Cut(const std::string& answer, Table* table) {
 
 TEST(RisPortAnswer, OnlyTheExactTagsAreRecognisedAndEmptyElementsGiveEmptyFields) {
     const std::string answer =
-        "<item xsi:type=\"ns1:CmDevice\"><Name xsi:type=\"xsd:string\"></Name>"
+        "<item xsi:type=\"ns1:CmDevice\"><Name xsi:type=\"xsd:string\">SEPEXACT</Name>"
         "<IpAddress xsi:type=\"xsd:token\">10.0.0.5</IpAddress>"
         "<DirNumber  xsi:type=\"xsd:string\">3001</DirNumber>"
-        "<Description xsi:type=\"xsd:string\">Kept</Description></item>"
-        "<item xsi:type=\"ns1:CmDevice\" extra=\"1\">" + Element("Name", "SEPSKIPPED") + "</item>";
+        "<Description xsi:type=\"xsd:string\"></Description></item>"
+        "<item xsi:type=\"ns1:CmDevice\" extra=\"1\">" + Element("Name", "SEPSKIPPED") + "</item>" +
+        Device("", "10.0.0.6", "3002", "Nameless");
     Table table;
     ASSERT_TRUE(Cut(answer, &table));
-    ASSERT_EQ(table.count, 2);
-    EXPECT_STREQ(table.records[0].Name, L"");
+    // The second item is not a device item by its marker; the third has no device name and
+    // is no phone.
+    ASSERT_EQ(table.count, 1);
+    EXPECT_STREQ(table.records[0].Name, L"SEPEXACT");
     EXPECT_STREQ(table.records[0].IpAddress, L"");
     EXPECT_STREQ(table.records[0].DirNumber, L"");
-    EXPECT_STREQ(table.records[0].Description, L"Kept");
-    EXPECT_STREQ(table.records[1].Name, L"");  // not a device item by its marker
+    EXPECT_STREQ(table.records[0].Description, L"");
 }
 
 TEST(RisPortAnswer, ValuesLongerThanTheirFieldAreCutAtItsWidth) {
@@ -71,8 +73,8 @@ TEST(RisPortAnswer, ADeviceItemWithoutItsEndIsNotFilled) {
                                Element("Name", "SEPOPEN");
     Table table;
     ASSERT_TRUE(Cut(answer, &table));
-    ASSERT_EQ(table.count, 1);
-    EXPECT_STREQ(table.records[0].Name, L"");
+    EXPECT_EQ(table.count, 0);
+    EXPECT_EQ(table.records, nullptr);
 }
 
 }  // namespace

@@ -4,12 +4,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <set>
 
 #include <gtest/gtest.h>
 
+#include "common/text.h"
+#include "manager/cert_dialog.h"
+#include "manager/phone_list_page.h"
 #include "manager/resource.h"
 #include "common/config_store.h"
+#include "phone_test_support.h"
 #include "sheet_harness.h"
 
 namespace {
@@ -56,6 +61,7 @@ protected:
 };
 
 TEST_F(SaveSettingsTest, WritesExactlyTheFifteenValuesAndTheSelectionListInTheirStoredForm) {
+    WriteFileBytes(DataFilePath(), "");  // a site without phones yet
     SeedSettings({{kValueDataFile, DataFilePath()}});
     SheetHarness harness;
     harness.Type(0, IDC_HTTP_SERVER_IP, L"10.20.30.40");  // typed, not chosen
@@ -156,6 +162,53 @@ TEST_F(SaveSettingsTest, ALongestDeviceNameIsStoredWholeSoThatItTicksItsRowAgain
     EXPECT_EQ(static_cast<UINT>(INDEXTOSTATEIMAGEMASK(2)), state);
 }
 
+TEST_F(SaveSettingsTest, AnUnreadableDataFileKeepsTheStoredSelectionAndWritesNoDataFile) {
+    // The data file is gone (a share not mounted, a disk replaced) and nothing was downloaded.
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;SEPC;"}});
+    SheetHarness harness;
+    ASSERT_EQ(0, SendMessageW(harness.control(1, IDC_PHONE_LIST), LVM_GETITEMCOUNT, 0, 0));
+    harness.Type(0, IDC_ALERT_TEXT, L"Evacuate now");
+    ClearBoxes();  // the boxes of the values that this site lacks
+
+    harness.Apply();
+    auto stored = ReadAllSettings();
+    EXPECT_EQ(Stored(L"Evacuate now"), stored[kValueMessageText].data);
+    EXPECT_EQ(Stored(L"SEPA;SEPC;"), stored[kValueDeviceSelections].data);
+    EXPECT_FALSE(guitest::FileExists(DataFilePath()));
+    EXPECT_EQ(0u, harness.Text(1, IDC_STATUS_LINE).rfind(L"Could not open data file ", 0))
+        << harness.Text(1, IDC_STATUS_LINE);
+
+    harness.Ok();
+    EXPECT_TRUE(harness.Closed());
+    EXPECT_EQ(Stored(L"SEPA;SEPC;"), ReadAllSettings()[kValueDeviceSelections].data);
+    EXPECT_FALSE(guitest::FileExists(DataFilePath()));
+    EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// Wine maps Z: to the Unix root, where /dev/full fails every write as a full disk does.
+TEST_F(SaveSettingsTest, ADataFileWriteThatFailsIsReportedInTheStatusLineAndOnOkInABox) {
+    WriteFileBytes(DataFilePath(), kPhonesABC);
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPA;"}});
+    SheetHarness harness;
+    ASSERT_EQ(3, SendMessageW(harness.control(1, IDC_PHONE_LIST), LVM_GETITEMCOUNT, 0, 0));
+    const std::wstring fullDisk = L"Z:\\dev\\full";
+    CopyBounded(g_dataFilePath, kPathUnits, fullDisk.c_str());
+    ClearBoxes();
+
+    harness.Apply();
+    EXPECT_EQ(L"Could not write data file " + fullDisk, harness.Text(1, IDC_STATUS_LINE));
+    EXPECT_TRUE(RecordedBoxes().empty()) << "Apply leaves the sheet and its status line open";
+
+    harness.Ok();
+    EXPECT_TRUE(harness.Closed());
+    ASSERT_EQ(1u, RecordedBoxes().size());
+    EXPECT_EQ(L"Could not write data file " + fullDisk + L"\r\n\r\nThe settings were saved; the phone list was not.",
+              RecordedBoxes()[0].text);
+    EXPECT_EQ(L"Dravik QAX", RecordedBoxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), RecordedBoxes()[0].flags);
+    EXPECT_EQ(Stored(L"SEPA;"), ReadAllSettings()[kValueDeviceSelections].data);
+}
+
 TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeTheSaveEndsTheManagerWithoutWriting) {
     SeedSettings({{kValueHttpServerPort, L"8080"}});
     EXPECT_EXIT(
@@ -174,6 +227,60 @@ TEST_F(SaveSettingsTest, SettingsKeyGoneBeforeThePageOpensEndsTheManager) {
     RemoveSettingsKey();
     EXPECT_EXIT({ SheetHarness harness; }, ::testing::ExitedWithCode(-1),
                 "BOX\\[Dravik Software\\|Error reading program settings from the registry.\\\\r\\\\n\\\\r\\\\nThe program will now exit.\\|0x200010\\|desktop");
+}
+
+// Needs the fake call manager that tests/e2e/test_risport.py starts; skipped without it.
+class SaveSettingsLiveTest : public SaveSettingsTest {
+protected:
+    void TearDown() override {
+        SetCertificateDialogHandler(nullptr);
+        SaveSettingsTest::TearDown();
+    }
+
+    // Refresh from the fake's three phones (SEP00000000A001 to A003), then OK.
+    static void RefreshThenOk(SheetHarness& harness, const std::wstring& server, DWORD port) {
+        harness.Type(1, IDC_SERVER_ADDRESS, server);
+        harness.Type(1, IDC_SERVER_PORT, std::to_wstring(port));
+        harness.Type(1, IDC_CUCM_USERNAME, L"three-phones");
+        harness.Type(1, IDC_CUCM_PASSWORD, L"cm-secret");
+        harness.Click(1, IDC_REFRESH);
+        HWND list = harness.control(1, IDC_PHONE_LIST);
+        ASSERT_EQ(3, SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        ASSERT_EQ(L"SEP00000000A003", Cell(list, 2, 3));
+        harness.Ok();
+        ASSERT_TRUE(harness.Closed());
+    }
+};
+
+// Refresh, then OK: the natural way to update the phones' addresses keeps the paging selection.
+TEST_F(SaveSettingsLiveTest, ARefreshKeepsTheTicksOfThePhonesThatAreStillThere) {
+    std::wstring server;
+    DWORD port = 0;
+    if (!phonetest::FakeCucmAddress("QAX_CUCM_SERVER", "QAX_CUCM_PORT", &server, &port)) {
+        GTEST_SKIP() << "no fake call manager";
+    }
+    SetCertificateDialogHandler(phonetest::AcceptCertificateAsUser);
+    WriteFileBytes(DataFilePath(),
+                   "4001\tLobby\t10.0.0.1\tSEP00000000A001\r\n"
+                   "4003\tLoading dock\t10.0.0.3\tSEP00000000A003\r\n"
+                   "9999\tRetired\t10.0.0.9\tSEPRETIRED\r\n");
+    SeedSettings({{kValueDataFile, DataFilePath()}, {kValueDeviceSelections, L"SEPRETIRED;SEP00000000A003;"}});
+    {
+        SheetHarness harness;
+        RefreshThenOk(harness, server, port);
+    }
+    // A retired phone is gone with its tick; the other ticked phone stays ticked.
+    EXPECT_EQ(Stored(L"SEP00000000A003;"), ReadAllSettings()[kValueDeviceSelections].data);
+
+    // With no data file to show the ticks, the stored selection holds them.
+    DeleteFileW(DataFilePath().c_str());
+    {
+        SheetHarness harness;
+        RefreshThenOk(harness, server, port);
+    }
+    EXPECT_EQ(Stored(L"SEP00000000A003;"), ReadAllSettings()[kValueDeviceSelections].data);
+    const std::string written = ReadFileBytes(DataFilePath());
+    EXPECT_EQ(3, std::count(written.begin(), written.end(), '\n')) << written;
 }
 
 }  // namespace

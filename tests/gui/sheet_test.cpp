@@ -27,6 +27,7 @@ class SheetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SeedSettings(site_, guitest::SiteCredentials());
+        WriteFileBytes(site_.at(kValueDataFile), "");  // a site without phones yet
         ClearBoxes();
     }
     void TearDown() override {
