@@ -42,20 +42,30 @@ def settings(port, data_file, server_ip=SERVICE_IP):
 
 
 def zone_order():
-    """The zones' names in the order the registry enumerates them."""
-    result = run_wine(["reg", "query", SETTINGS_KEY + "\\Zones"])
-    prefix = SETTINGS_KEY + "\\Zones\\"
+    """The zones' names in the order the registry enumerates them, read from an export (UTF-16,
+    so that names beyond ASCII come back as they are)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "zones.reg")
+        result = run_wine(["reg", "export", SETTINGS_KEY + "\\Zones", wine_path(path), "/y"])
+        if result.returncode != 0:
+            raise RuntimeError("reg export failed: %r" % result.stderr)
+        with open(path, "rb") as f:
+            text = f.read().decode("utf-16")
+    prefix = "[" + SETTINGS_KEY + "\\Zones\\"
     names = []
-    for line in result.stdout.decode("latin-1").splitlines():
-        line = line.strip()
-        if line.lower().startswith(prefix.lower()):
-            names.append(line[len(prefix):])
+    for line in text.splitlines():
+        if line.lower().startswith(prefix.lower()) and line.endswith("]"):
+            name = line[len(prefix):-1]
+            if "\\" not in name:  # member keys lie one level deeper
+                names.append(name)
     return names
 
 
 def xml_escape(text):
-    """As the phones' XML needs it: & < > " ' as entities."""
-    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    """As the phones' XML needs it: & < > " ' as entities, letters beyond ASCII as character
+    references (the menu declares no encoding)."""
+    escaped = saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    return escaped.encode("ascii", "xmlcharrefreplace").decode("ascii")
 
 
 def menu_item(name, host):
@@ -177,6 +187,7 @@ class MenuOnAnotherPort(_ServiceCase):
     ZONES = (("Lobby", "Main entrance", ["SEP000000002011"]),
              ("R&D <Lab>", "Research", ["SEP000000002012"]),
              ("Dock 2", None, []),
+             ("Caf\u00e9 \u00c9t\u00e9", None, []),
              ("Yard", None, ["SEP000000002011", "SEP000000002012"]))
 
     def assertServesMenu(self, source_ip=PHONE_IP):
@@ -191,14 +202,15 @@ class MenuOnAnotherPort(_ServiceCase):
         self.assertTrue(ok, errors)
         names = re.findall(rb"<Name>(.*?)</Name>", body)
         self.assertEqual([n.decode("latin-1") for n in names], [xml_escape(n) for n in self.order])
-        self.assertEqual(len(self.order), 4)
+        self.assertEqual(len(self.order), 5)
         urls = re.findall(rb"<URL>(.*?)</URL>", body)
-        self.assertEqual(len(urls), 4)
+        self.assertEqual(len(urls), 5)
         for name, url in zip(self.order, urls):
             self.assertEqual(url, ("http://%s:%d/qax.xml?action=broadcast_start&amp;zone=%s"
                                    % (SERVICE_IP, self.PORT, xml_escape(name))).encode("latin-1"))
         self.assertIn(b"<Name>R&amp;D &lt;Lab&gt;</Name>", body)
         self.assertNotIn(b"R&D", body)
+        self.assertIn(b"<Name>Caf&#233; &#201;t&#233;</Name>", body)
 
     def test_unanswered_request_keeps_the_connection_for_the_next_one(self):
         with connect_from("127.0.20.13", self.PORT) as s:
