@@ -96,6 +96,24 @@ TEST(ZoneMenu, ALongMenuEndsAfterTheLastWholeItemThatFits) {
     EXPECT_EQ(menu.find("<Name>" + std::to_string(1000 + fitting)), std::string::npos);
 }
 
+TEST(ZoneMenu, AnItemWithoutRoomForTheClosingTagAfterItIsLeftOut) {
+    // Items of 579 bytes: after 112 of them 581 bytes are left below the bound, room for a
+    // 113th item but not for it and the closing tag together.
+    ZoneTable zones;
+    for (int i = 0; i < 120; ++i) zones.Add(std::to_wstring(1000 + i) + std::wstring(232, L'y'));
+    const std::wstring address = L"127.0.20.1";
+    const size_t item = 97 + 2 * 236 + address.size();
+    ASSERT_EQ(item, 579u);
+    ASSERT_LE(106 + 113 * item, kMaxMenuBytes);
+    ASSERT_GT(106 + 113 * item + 20, kMaxMenuBytes);
+
+    std::string menu = BuildZoneMenu(zones.Records(), zones.Count(), address.c_str(), 80);
+    EXPECT_EQ(CountOf(menu, "<MenuItem>"), 112u);
+    EXPECT_EQ(menu.size(), 106 + 112 * item + 20);
+    EXPECT_EQ(menu.substr(menu.size() - 20), kTail);
+    EXPECT_EQ(menu.find("<Name>1112"), std::string::npos);
+}
+
 TEST(ZoneMenu, EscapedNamesCountTowardsTheBound) {
     ZoneTable zones;
     for (int i = 0; i < 40; ++i) zones.Add(std::wstring(255, L'&'));
