@@ -268,6 +268,8 @@ class BroadcastTest(unittest.TestCase):
             bodies = self.phones.wait_for_count(INIT[0], before + 3)
             text = bodies[before + 1]
             self.assertEqual(text, initiator_text(zone))
+            # STOP is pressed once the member shows the page as well.
+            self.phones.wait_for_count(member[0], 3)
 
             # The phone's XML parser unescapes the soft key's URL, and the phone asks for it.
             key_url = ElementTree.fromstring(text[len("XML="):]).find("SoftKeyItem/URL").text
