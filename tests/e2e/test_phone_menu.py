@@ -4,6 +4,7 @@ browser fetches it, and a server that keeps serving it whatever else arrives."""
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -119,6 +120,23 @@ def receive_until_closed(s, timeout=10.0):
     except (ConnectionResetError, socket.timeout):
         pass
     return reply
+
+
+def receive_to_the_end(s, timeout=10.0):
+    """What the service sends, and how the connection ended: "closed" (the end of the stream),
+    "reset" or "timeout"."""
+    s.settimeout(timeout)
+    reply = b""
+    try:
+        while True:
+            chunk = s.recv(65536)
+            if not chunk:
+                return reply, "closed"
+            reply += chunk
+    except ConnectionResetError:
+        return reply, "reset"
+    except socket.timeout:
+        return reply, "timeout"
 
 
 def split_reply(reply):
@@ -253,6 +271,49 @@ class MenuOnAnotherPort(_ServiceCase):
             self.assertTrue(receive_until_closed(s).startswith(MENU_HEADER + MENU_HEAD))
         self.assertServesMenu()
         self.assertEqual(self.service.proc.poll(), None)
+
+    def test_bytes_left_unread_do_not_cut_the_reply(self):
+        # The menu line, then more than one receive takes: the service answers the first piece
+        # and closes the connection with the rest of the request unread.
+        request = b"GET /qax.xml HTTP/1.1\r\nHost: 127.0.20.1\r\nX-Pad: " + b"p" * 30000 + b"\r\n\r\n"
+        with connect_from("127.0.20.18", self.PORT) as s:
+            s.sendall(request)
+            reply, ending = receive_to_the_end(s)
+        self.assertEqual(ending, "closed", "the reply ended in a %s" % ending)
+        header, body = split_reply(reply)
+        self.assertEqual(header, MENU_HEADER)
+        self.assertTrue(body.startswith(MENU_HEAD) and body.endswith(MENU_TAIL), body)
+
+    def test_a_request_arriving_with_a_newcomer_to_a_full_table_is_answered(self):
+        idle = []
+        try:
+            for i in range(63):
+                accepted = self.console().count("Accepted socket: ")
+                idle.append(connect_from("127.0.20.%d" % (180 + i), self.PORT))
+                deadline = time.monotonic() + 10
+                while self.console().count("Accepted socket: ") <= accepted:
+                    self.assertLess(time.monotonic(), deadline, "connection %d was not accepted" % i)
+                    time.sleep(0.02)
+            # The table holds these 63, the first the oldest. Held still, the service meets at
+            # once a newcomer and the oldest connection's request, which came after it.
+            os.kill(self.service.proc.pid, signal.SIGSTOP)
+            try:
+                newcomer = connect_from(PHONE_IP, self.PORT)
+                idle.append(newcomer)
+                newcomer.sendall(http_get("/qax.xml", SERVICE_IP).encode())
+                idle[0].sendall(http_get("/qax.xml", SERVICE_IP).encode())
+            finally:
+                os.kill(self.service.proc.pid, signal.SIGCONT)
+            for phone in (idle[0], newcomer):
+                header, body = split_reply(receive_until_closed(phone))
+                self.assertEqual(header, MENU_HEADER)
+                self.assertTrue(body.endswith(MENU_TAIL), body)
+            # Answering the oldest made room: no other connection was given up.
+            for i in range(1, 63):
+                self.assertFalse(peer_closed(idle[i], 0.01), "idle connection %d was closed" % i)
+        finally:
+            for s in idle:
+                s.close()
 
     def test_seventy_idle_connections_give_way_to_a_phone(self):
         before = self.console().count("CreateSocketInformation() failed.\r\n")
