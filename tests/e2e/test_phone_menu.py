@@ -107,8 +107,8 @@ def peer_closed(s, wait):
 
 
 def receive_until_closed(s, timeout=10.0):
-    """What the service sends until it closes; a reset after the reply (the service closed with
-    unread bytes of the request) ends it as well."""
+    """What the service sends until the connection ends, closed or reset (how it ended:
+    receive_to_the_end)."""
     s.settimeout(timeout)
     reply = b""
     try:
