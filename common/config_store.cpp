@@ -5,13 +5,13 @@
 #include "common/message_box.h"
 #include "common/text.h"
 
-void ShowAbsentValueBox() {
-    ShowMessageBox(GetDesktopWindow(), kAbsentValueText, kRegistryBoxCaption, MB_SERVICE_NOTIFICATION | MB_ICONERROR);
+void ShowRegistryBox(HWND owner, const wchar_t* text) {
+    ShowMessageBox(owner, text, kRegistryBoxCaption, kRegistryBoxFlags);
 }
 
-void ShowKeyOpenErrorBox() {
-    ShowMessageBox(GetDesktopWindow(), kKeyOpenErrorText, kRegistryBoxCaption, MB_SERVICE_NOTIFICATION | MB_ICONERROR);
-}
+void ShowAbsentValueBox() { ShowRegistryBox(GetDesktopWindow(), kAbsentValueText); }
+
+void ShowKeyOpenErrorBox() { ShowRegistryBox(GetDesktopWindow(), kKeyOpenErrorText); }
 
 bool ReadStoredValue(HKEY key, const wchar_t* name, std::vector<BYTE>* data) {
     data->clear();

@@ -50,9 +50,14 @@ inline constexpr wchar_t kAbsentValueText[] =
 inline constexpr wchar_t kKeyOpenErrorText[] =
     L"Error reading program settings from the registry.\r\n\r\nThe program will now exit.";
 
-// Shows the absent-value box: owner the desktop, MB_SERVICE_NOTIFICATION | MB_ICONERROR.
+inline constexpr UINT kRegistryBoxFlags = MB_SERVICE_NOTIFICATION | MB_ICONERROR;
+
+// Shows a registry error box with its caption and flags. The service gives no owner: with
+// MB_SERVICE_NOTIFICATION the platform wants none, and a service has no window of its own.
+void ShowRegistryBox(HWND owner, const wchar_t* text);
+// The manager's absent-value box: owner the desktop.
 void ShowAbsentValueBox();
-// Shows the box for a settings or zone key that cannot be opened (same owner and flags).
+// The manager's box for a settings or zone key that cannot be opened (same owner).
 void ShowKeyOpenErrorBox();
 
 // Reads a value by the stored-size rule: ask the size, allocate exactly that, zero, read.

@@ -1,7 +1,8 @@
 #include "common/text.h"
 
-#include <cwchar>
+#include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -20,6 +21,20 @@ size_t CopyBoundedImpl(Char* dst, size_t capacity, const Char* src) {
 }
 
 char NarrowChar(wchar_t c) { return c <= 0xFF ? static_cast<char>(static_cast<unsigned char>(c)) : '?'; }
+
+// A character that needs no entity: ASCII as it is, above it as a reference, the controls
+// that XML forbids even as references as '?'.
+void AppendXmlCharacter(std::string* out, unsigned char c) {
+    if (c >= 0x80) {
+        char reference[8];
+        snprintf(reference, sizeof reference, "&#%u;", static_cast<unsigned>(c));
+        *out += reference;
+    } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+        out->push_back('?');
+    } else {
+        out->push_back(static_cast<char>(c));
+    }
+}
 
 }  // namespace
 
@@ -76,7 +91,7 @@ std::string EscapeXml(const std::string& text) {
             case '>': out += "&gt;"; break;
             case '"': out += "&quot;"; break;
             case '\'': out += "&apos;"; break;
-            default: out.push_back(c); break;
+            default: AppendXmlCharacter(&out, static_cast<unsigned char>(c)); break;
         }
     }
     return out;

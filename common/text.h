@@ -19,5 +19,8 @@ std::wstring WidenLatin1(const std::string& text);
 size_t NarrowLatin1Into(char* dst, size_t capacity, const wchar_t* src);
 size_t WidenLatin1Into(wchar_t* dst, size_t capacity, const char* src);
 
-// Escapes & < > " ' as XML entities. Text without them comes back unchanged.
+// 8-bit (Latin-1) text as XML character data that parses whatever encoding its reader
+// assumes, since the XML that carries it declares none: & < > " ' as entities, bytes 0x80 to
+// 0xFF as numeric character references ("&#233;"), and the control characters that XML does
+// not allow (all below 0x20 but TAB, LF and CR) as '?'. Other ASCII comes back unchanged.
 std::string EscapeXml(const std::string& text);

@@ -19,6 +19,9 @@ namespace {
 // handler is always terminated.
 constexpr ULONG kReceiveBytes = sizeof(SOCKET_INFORMATION::Buffer) - 1;
 constexpr int kListenBacklog = 5;
+// How many receives of at most one Buffer (1 MiB in all) a connection's close reads away:
+// more than any phone's request leaves unread, and a bound for a peer that keeps sending.
+constexpr int kMaxDiscardReads = 128;
 
 void SetNoDelay(SOCKET socket) {
     BOOL on = TRUE;
@@ -73,10 +76,50 @@ int StartListening(SOCKET listener) {
     return 0;
 }
 
+// Receives once on the record at index and acts on the result: a connection that got its
+// reply, was closed by the phone or failed leaves the table. True when it left.
+bool ServeConnection(DWORD index) {
+    SOCKET_INFORMATION* record = g_connections[index];
+    memset(record->Buffer, 0, sizeof(record->Buffer));
+    record->DataBuf.len = kReceiveBytes;
+    record->DataBuf.buf = record->Buffer;
+    DWORD received = 0;
+    DWORD flags = 0;
+    if (WSARecv(record->Socket, &record->DataBuf, 1, &received, &flags, nullptr, nullptr) == SOCKET_ERROR) {
+        if (WSAGetLastError() == WSAEWOULDBLOCK) return false;
+        ConsolePrintf("Receive failed with error\n");
+        FreeSocketInformation(index);
+        return true;
+    }
+    if (received != 0 && HandleHttpRequest(record) != 1) return false;
+    FreeSocketInformation(index);
+    return true;
+}
+
+// Serves every connection that the set marks, in table order; the record that moves down into
+// an index after a removal is looked at there too.
+void ServeMarked(const fd_set& readSet) {
+    for (DWORD i = 0; i < g_connectionCount;) {
+        if (FD_ISSET(g_connections[i]->Socket, &readSet) && ServeConnection(i)) continue;
+        ++i;
+    }
+}
+
+// Serves, without waiting, every connection whose request has arrived by now.
+void ServeArrivedRequests() {
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    for (DWORD i = 0; i < g_connectionCount; ++i) FD_SET(g_connections[i]->Socket, &readSet);
+    timeval now{0, 0};
+    if (select(0, &readSet, nullptr, nullptr, &now) > 0) ServeMarked(readSet);
+}
+
 // Takes one pending connection into the table. When the table is full, the oldest
 // connection gives way: phones send one request per connection, and idle connections must
-// not lock every phone out of an emergency page.
+// not lock every phone out of an emergency page. Requests that have arrived are served
+// first, so the connection given up is never one whose phone has just sent its request.
 void AcceptConnection(SOCKET listener) {
+    if (g_connectionCount == kMaxConnections) ServeArrivedRequests();
     SOCKET accepted = accept(listener, nullptr, nullptr);
     if (accepted == INVALID_SOCKET) {
         int error = WSAGetLastError();
@@ -98,44 +141,33 @@ void AcceptConnection(SOCKET listener) {
     closesocket(accepted);
 }
 
-// Receives once on the record at index and acts on the result: a connection that got its
-// reply, was closed by the phone or failed leaves the table.
-void ServeConnection(DWORD index) {
-    SOCKET_INFORMATION* record = g_connections[index];
-    memset(record->Buffer, 0, sizeof(record->Buffer));
-    record->DataBuf.len = kReceiveBytes;
-    record->DataBuf.buf = record->Buffer;
-    DWORD received = 0;
-    DWORD flags = 0;
-    if (WSARecv(record->Socket, &record->DataBuf, 1, &received, &flags, nullptr, nullptr) == SOCKET_ERROR) {
-        if (WSAGetLastError() == WSAEWOULDBLOCK) return;
-        ConsolePrintf("Receive failed with error\n");
-        FreeSocketInformation(index);
-        return;
-    }
-    if (received == 0 || HandleHttpRequest(record) == 1) FreeSocketInformation(index);
-}
-
 void ServeOnePass(SOCKET listener) {
     fd_set readSet;
     FD_ZERO(&readSet);
     FD_SET(listener, &readSet);
     for (DWORD i = 0; i < g_connectionCount; ++i) FD_SET(g_connections[i]->Socket, &readSet);
 
-    int ready = select(0, &readSet, nullptr, nullptr, nullptr);
-    if (ready == SOCKET_ERROR) ConsolePrintf("select function returned with error %d\n", WSAGetLastError());
+    if (select(0, &readSet, nullptr, nullptr, nullptr) == SOCKET_ERROR)
+        ConsolePrintf("select function returned with error %d\n", WSAGetLastError());
 
-    if (FD_ISSET(listener, &readSet)) {
-        --ready;
-        AcceptConnection(listener);
+    // The requests that have arrived go before a newcomer, who may push the oldest out.
+    ServeMarked(readSet);
+    if (FD_ISSET(listener, &readSet)) AcceptConnection(listener);
+}
+
+// Ends a connection with its reply intact: the phone gets the end of the stream after the
+// last byte, and request bytes that no receive took are read away first, since closing a
+// socket with unread bytes resets the connection, and a reset may discard the reply that the
+// phone has not read yet. Bytes still on their way after this meet a closed socket.
+void CloseGracefully(SOCKET socket, char* scratch, int scratchBytes) {
+    shutdown(socket, SD_SEND);
+    for (int reads = 0; reads < kMaxDiscardReads; ++reads) {
+        u_long pending = 0;
+        if (ioctlsocket(socket, FIONREAD, &pending) == SOCKET_ERROR || pending == 0) break;
+        const int wanted = pending < static_cast<u_long>(scratchBytes) ? static_cast<int>(pending) : scratchBytes;
+        if (recv(socket, scratch, wanted, 0) <= 0) break;
     }
-    // After a removal the record that moved down into this index waits for the next pass:
-    // its readiness stays until its data are read.
-    for (DWORD i = 0; ready != 0 && i < g_connectionCount; ++i) {
-        if (!FD_ISSET(g_connections[i]->Socket, &readSet)) continue;
-        --ready;
-        ServeConnection(i);
-    }
+    closesocket(socket);
 }
 
 }  // namespace
@@ -198,7 +230,7 @@ int CreateSocketInformation(SOCKET socket) {
 void FreeSocketInformation(DWORD index) {
     if (index >= g_connectionCount) return;
     SOCKET_INFORMATION* record = g_connections[index];
-    closesocket(record->Socket);
+    CloseGracefully(record->Socket, record->Buffer, static_cast<int>(sizeof(record->Buffer)));
     ConsolePrintf("Closing socket: %d\n", static_cast<int>(index));
     GlobalFree(record);
     for (DWORD i = index + 1; i < g_connectionCount; ++i) g_connections[i - 1] = g_connections[i];

@@ -19,4 +19,6 @@ extern DWORD g_connectionCount;
 
 DWORD WINAPI HttpServerThread(LPVOID parameter);
 int CreateSocketInformation(SOCKET socket);
+// Closes the connection at index gracefully (its reply reaches the phone whole, with no reset)
+// and removes its record; later records move down one place.
 void FreeSocketInformation(DWORD index);

@@ -1,7 +1,8 @@
 // Every XML object that the service sends to a phone, as the 8-bit "XML=" body of a push
 // (and the services object that also answers a phone's start or stop request). Inserted
-// texts are narrowed to 8 bits ('?' above U+00FF) and escaped for XML, since a phone drops
-// an object with a raw "&" or "<"; texts without & < > " ' go in unchanged.
+// texts are narrowed to 8 bits ('?' above U+00FF) and escaped for XML (EscapeXml), since a
+// phone drops an object with a raw "&" or "<", or with a byte above 0x7F in XML that declares
+// no encoding; printable ASCII without & < > " ' goes in unchanged.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +24,8 @@ inline constexpr wchar_t kInitiatorMessage[] =
 // Inserted texts are taken up to this many characters: the widest field a body draws from.
 inline constexpr size_t kMaxInsertedChars = 255;
 // The longest body: the initiator's text object with every inserted text at its longest and
-// each character escaped to six bytes ("&quot;"), the server address of up to 255 characters
-// and a five-digit port included.
+// each character escaped to six bytes ("&quot;", "&#255;"), the server address of up to 255
+// characters and a five-digit port included.
 inline constexpr size_t kMaxEscapedBytes = 6 * kMaxInsertedChars;
 inline constexpr size_t kPushBodyCapacity =
     sizeof("XML=<CiscoIPPhoneText><Title>EMERGENCY ALERT MESSAGE</Title><Text>") - 1 + kMaxEscapedBytes +

@@ -7,7 +7,9 @@
 #include "common/text.h"
 #include "common/unique_handle.h"
 #include "service/console_log.h"
+#include "service/event_log.h"
 #include "service/port_slots.h"
+#include "service/service_host.h"
 
 wchar_t g_dataFilePath[kPathUnits];
 wchar_t httpServerIP[kAddressUnits];
@@ -60,12 +62,27 @@ void ResetToDefaults() {
     g_zoneCount = 0;
 }
 
-[[noreturn]] void ExitForMissingSettingsKey() {
-    ShowMessageBox(nullptr, L"Could not open registry to query information.", L"Dravik QAX Configurator", MB_ICONERROR);
+void ReportMissingSettingsKey(LONG error) {
+    const std::wstring key = std::wstring(L"HKEY_LOCAL_MACHINE\\") + kSettingsKeyPath;
+    const std::wstring code = std::to_wstring(error);
+    const wchar_t* strings[] = {key.c_str(), code.c_str()};
+    ReportServiceEvent(MSG_SETTINGS_KEY_ERROR, EVENTLOG_ERROR_TYPE, strings, 2);
+}
+
+// Under the service control manager a plain box would wait on a desktop that nobody sees,
+// holding the worker for good while the service reports RUNNING; there the boxes go to the
+// interactive user's desktop, and the event log keeps the failure for the administrator.
+[[noreturn]] void ExitForMissingSettingsKey(LONG error) {
+    UINT flags = MB_ICONERROR;
+    if (!g_consoleMode) {
+        ReportMissingSettingsKey(error);
+        flags |= MB_SERVICE_NOTIFICATION;
+    }
+    ShowMessageBox(nullptr, L"Could not open registry to query information.", L"Dravik QAX Configurator", flags);
     ShowMessageBox(nullptr,
                    L"An error occured while attempting to read settings from the registry.  The settings were either "
                    L"not found or invalid.\r\n\r\nThe program will now exit.",
-                   L"Dravik Software - QAX Configurator", MB_ICONERROR);
+                   L"Dravik Software - QAX Configurator", flags);
     ExitProcess(0);
 }
 
@@ -147,7 +164,7 @@ void LoadZone(HKEY zonesKey, DWORD index, ZoneRecord* zone) {
 
 DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* buffer, bool showBox) {
     if (!ReadStoredValue(key, valueName, buffer)) {
-        if (showBox) ShowAbsentValueBox();
+        if (showBox) ShowRegistryBox(nullptr, kAbsentValueText);
         return 0;
     }
     return static_cast<DWORD>(buffer->size());
@@ -156,7 +173,7 @@ DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* 
 HKEY OpenSettingsKey(const wchar_t* subkeyPath) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkeyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        ShowKeyOpenErrorBox();
+        ShowRegistryBox(nullptr, kKeyOpenErrorText);
         return nullptr;
     }
     return key;
@@ -165,8 +182,8 @@ HKEY OpenSettingsKey(const wchar_t* subkeyPath) {
 int ReadProgramSettings() {
     ResetToDefaults();
     UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        ExitForMissingSettingsKey();
+    const LONG opened = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, key.put());
+    if (opened != ERROR_SUCCESS) ExitForMissingSettingsKey(opened);
 
     std::vector<BYTE> buffer;
     ReadTextInto(key.get(), kValueDataFile, &buffer, g_dataFilePath, kPathUnits);

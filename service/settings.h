@@ -33,12 +33,14 @@ extern int g_zoneCount;
 
 // Reads every setting, creates the port slot table, resolves the phone targets and loads the
 // zones. 1 when all was read; 0 when the port slot table could not be created (reading stops
-// there). Ends the process when the settings key cannot be opened.
+// there). Ends the process when the settings key cannot be opened, after two boxes (under the
+// service control manager shown with MB_SERVICE_NOTIFICATION, and an error event reported).
 int ReadProgramSettings();
 // The stored size of the value (0 when empty or absent), its bytes in the buffer; an absent
-// value shows the absent-value box when showBox is set.
+// value shows the absent-value box (no owner) when showBox is set.
 DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* buffer, bool showBox);
-// Opens a key under HKEY_LOCAL_MACHINE with full access; on failure shows the key box and
+// Opens a key under HKEY_LOCAL_MACHINE with full access; on failure shows the key box (no
+// owner) and
 // returns nullptr, and the caller goes on without the key. The caller closes the key.
 HKEY OpenSettingsKey(const wchar_t* subkeyPath);
 void LoadZones();

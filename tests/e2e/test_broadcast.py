@@ -23,8 +23,8 @@ SLOTS = 3
 USER = "pager"
 PASSWORD = "s3cret word"
 VOLUME = 65
-MESSAGE = "Fire & smoke in <Building 2>"
-SOUND = "Klaxon.raw"
+MESSAGE = "\u00c9vacuez - Fire & smoke in <Building 2>"
+SOUND = "Sir\u00e8ne.raw"
 
 # Phones of the site: (address, device name). DEAD has no listener; SILENT never answers.
 INIT = ("127.0.30.11", "SEP000000000011")
@@ -42,6 +42,7 @@ ZONES = [
     ("South", "second floor", [OUTSIDER[1]]),
     ("Stairs", None, [DEAD[1], SILENT[1], M1[1], M2[1]]),
     ("Lab & Yard", None, [M1[1]]),
+    ("Caf\u00e9 du Nord", None, [M1[1]]),
     (LONG_ZONE, None, [M2[1]]),
 ]
 # The list order of the targets: the dead and the silent phone are paged first.
@@ -69,12 +70,14 @@ def initiator_text(zone):
 
 
 def escape(text):
-    """As the phones' XML needs it: & < > " ' as entities."""
-    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    """As the phones' XML needs it: & < > " ' as entities, letters beyond ASCII as character
+    references (the objects declare no encoding)."""
+    escaped = saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    return escaped.encode("ascii", "xmlcharrefreplace").decode("ascii")
 
 
 MEMBER_TEXT = ("XML=<CiscoIPPhoneText>" + TITLE + "<Text>" + escape(MESSAGE) + "</Text></CiscoIPPhoneText>").encode()
-PLAY = ("XML=" + EXECUTE % ("Play:" + SOUND)).encode()
+PLAY = ("XML=" + EXECUTE % ("Play:" + escape(SOUND))).encode()
 TRANSMIT_STOP = ("XML=" + EXECUTE % "RTPMTx:Stop").encode()
 RECEIVE_STOP = ("XML=" + EXECUTE % "RTPMRx:Stop").encode()
 BLANK_TEXT = b"XML=<CiscoIPPhoneText><Title> </Title><Text> </Text></CiscoIPPhoneText>"
@@ -171,7 +174,8 @@ class BroadcastTest(unittest.TestCase):
                 self.assertEqual(push.headers.get("Authorization"), auth)
                 self.assertEqual(push.headers.get("Content-Type"), "text/xml")
                 self.assertEqual(push.headers.get("User-Agent"), "Dravik VESKA")
-                # Every object is well-formed XML, the message's "&" and "<" included.
+                # Every object is well-formed XML, with the "&", "<" and the letters beyond ASCII of
+                # the message and the sound.
                 ElementTree.fromstring(push.body[len("XML="):])
 
         self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
@@ -313,12 +317,15 @@ class BroadcastTest(unittest.TestCase):
             self.assertEqual(silent.accepted(), 2)
 
     def test_pressing_stop_as_a_phone_would(self):
-        for zone, member in (("Lab & Yard", M1), (LONG_ZONE, M2)):
+        # The phone sends the letters of a Latin-1 zone name as their bytes.
+        for zone, member in (("Lab & Yard", M1), (LONG_ZONE, M2), ("Caf\u00e9 du Nord", M1)):
             before = len(self.phones.bodies(INIT[0]))
             self.assertEqual(self.ask(INIT[0], start_request(zone)), ACTION_REPLY)
             bodies = self.phones.wait_for_count(INIT[0], before + 3)
             text = bodies[before + 1]
             self.assertEqual(text, initiator_text(zone))
+            # STOP is pressed once the member shows the page as well.
+            self.phones.wait_for_count(member[0], 3)
 
             # The phone's XML parser unescapes the soft key's URL, and the phone asks for it.
             key_url = ElementTree.fromstring(text[len("XML="):]).find("SoftKeyItem/URL").text

@@ -4,6 +4,7 @@ browser fetches it, and a server that keeps serving it whatever else arrives."""
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -42,20 +43,30 @@ def settings(port, data_file, server_ip=SERVICE_IP):
 
 
 def zone_order():
-    """The zones' names in the order the registry enumerates them."""
-    result = run_wine(["reg", "query", SETTINGS_KEY + "\\Zones"])
-    prefix = SETTINGS_KEY + "\\Zones\\"
+    """The zones' names in the order the registry enumerates them, read from an export (UTF-16,
+    so that names beyond ASCII come back as they are)."""
+    with tempfile.TemporaryDirectory() as tmp:
+        path = os.path.join(tmp, "zones.reg")
+        result = run_wine(["reg", "export", SETTINGS_KEY + "\\Zones", wine_path(path), "/y"])
+        if result.returncode != 0:
+            raise RuntimeError("reg export failed: %r" % result.stderr)
+        with open(path, "rb") as f:
+            text = f.read().decode("utf-16")
+    prefix = "[" + SETTINGS_KEY + "\\Zones\\"
     names = []
-    for line in result.stdout.decode("latin-1").splitlines():
-        line = line.strip()
-        if line.lower().startswith(prefix.lower()):
-            names.append(line[len(prefix):])
+    for line in text.splitlines():
+        if line.lower().startswith(prefix.lower()) and line.endswith("]"):
+            name = line[len(prefix):-1]
+            if "\\" not in name:  # member keys lie one level deeper
+                names.append(name)
     return names
 
 
 def xml_escape(text):
-    """As the phones' XML needs it: & < > " ' as entities."""
-    return saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    """As the phones' XML needs it: & < > " ' as entities, letters beyond ASCII as character
+    references (the menu declares no encoding)."""
+    escaped = saxutils.escape(text, {'"': "&quot;", "'": "&apos;"})
+    return escaped.encode("ascii", "xmlcharrefreplace").decode("ascii")
 
 
 def menu_item(name, host):
@@ -96,8 +107,8 @@ def peer_closed(s, wait):
 
 
 def receive_until_closed(s, timeout=10.0):
-    """What the service sends until it closes; a reset after the reply (the service closed with
-    unread bytes of the request) ends it as well."""
+    """What the service sends until the connection ends, closed or reset (how it ended:
+    receive_to_the_end)."""
     s.settimeout(timeout)
     reply = b""
     try:
@@ -109,6 +120,23 @@ def receive_until_closed(s, timeout=10.0):
     except (ConnectionResetError, socket.timeout):
         pass
     return reply
+
+
+def receive_to_the_end(s, timeout=10.0):
+    """What the service sends, and how the connection ended: "closed" (the end of the stream),
+    "reset" or "timeout"."""
+    s.settimeout(timeout)
+    reply = b""
+    try:
+        while True:
+            chunk = s.recv(65536)
+            if not chunk:
+                return reply, "closed"
+            reply += chunk
+    except ConnectionResetError:
+        return reply, "reset"
+    except socket.timeout:
+        return reply, "timeout"
 
 
 def split_reply(reply):
@@ -177,6 +205,7 @@ class MenuOnAnotherPort(_ServiceCase):
     ZONES = (("Lobby", "Main entrance", ["SEP000000002011"]),
              ("R&D <Lab>", "Research", ["SEP000000002012"]),
              ("Dock 2", None, []),
+             ("Caf\u00e9 \u00c9t\u00e9", None, []),
              ("Yard", None, ["SEP000000002011", "SEP000000002012"]))
 
     def assertServesMenu(self, source_ip=PHONE_IP):
@@ -191,14 +220,15 @@ class MenuOnAnotherPort(_ServiceCase):
         self.assertTrue(ok, errors)
         names = re.findall(rb"<Name>(.*?)</Name>", body)
         self.assertEqual([n.decode("latin-1") for n in names], [xml_escape(n) for n in self.order])
-        self.assertEqual(len(self.order), 4)
+        self.assertEqual(len(self.order), 5)
         urls = re.findall(rb"<URL>(.*?)</URL>", body)
-        self.assertEqual(len(urls), 4)
+        self.assertEqual(len(urls), 5)
         for name, url in zip(self.order, urls):
             self.assertEqual(url, ("http://%s:%d/qax.xml?action=broadcast_start&amp;zone=%s"
                                    % (SERVICE_IP, self.PORT, xml_escape(name))).encode("latin-1"))
         self.assertIn(b"<Name>R&amp;D &lt;Lab&gt;</Name>", body)
         self.assertNotIn(b"R&D", body)
+        self.assertIn(b"<Name>Caf&#233; &#201;t&#233;</Name>", body)
 
     def test_unanswered_request_keeps_the_connection_for_the_next_one(self):
         with connect_from("127.0.20.13", self.PORT) as s:
@@ -241,6 +271,49 @@ class MenuOnAnotherPort(_ServiceCase):
             self.assertTrue(receive_until_closed(s).startswith(MENU_HEADER + MENU_HEAD))
         self.assertServesMenu()
         self.assertEqual(self.service.proc.poll(), None)
+
+    def test_bytes_left_unread_do_not_cut_the_reply(self):
+        # The menu line, then more than one receive takes: the service answers the first piece
+        # and closes the connection with the rest of the request unread.
+        request = b"GET /qax.xml HTTP/1.1\r\nHost: 127.0.20.1\r\nX-Pad: " + b"p" * 30000 + b"\r\n\r\n"
+        with connect_from("127.0.20.18", self.PORT) as s:
+            s.sendall(request)
+            reply, ending = receive_to_the_end(s)
+        self.assertEqual(ending, "closed", "the reply ended in a %s" % ending)
+        header, body = split_reply(reply)
+        self.assertEqual(header, MENU_HEADER)
+        self.assertTrue(body.startswith(MENU_HEAD) and body.endswith(MENU_TAIL), body)
+
+    def test_a_request_arriving_with_a_newcomer_to_a_full_table_is_answered(self):
+        idle = []
+        try:
+            for i in range(63):
+                accepted = self.console().count("Accepted socket: ")
+                idle.append(connect_from("127.0.20.%d" % (180 + i), self.PORT))
+                deadline = time.monotonic() + 10
+                while self.console().count("Accepted socket: ") <= accepted:
+                    self.assertLess(time.monotonic(), deadline, "connection %d was not accepted" % i)
+                    time.sleep(0.02)
+            # The table holds these 63, the first the oldest. Held still, the service meets at
+            # once a newcomer and the oldest connection's request, which came after it.
+            os.kill(self.service.proc.pid, signal.SIGSTOP)
+            try:
+                newcomer = connect_from(PHONE_IP, self.PORT)
+                idle.append(newcomer)
+                newcomer.sendall(http_get("/qax.xml", SERVICE_IP).encode())
+                idle[0].sendall(http_get("/qax.xml", SERVICE_IP).encode())
+            finally:
+                os.kill(self.service.proc.pid, signal.SIGCONT)
+            for phone in (idle[0], newcomer):
+                header, body = split_reply(receive_until_closed(phone))
+                self.assertEqual(header, MENU_HEADER)
+                self.assertTrue(body.endswith(MENU_TAIL), body)
+            # Answering the oldest made room: no other connection was given up.
+            for i in range(1, 63):
+                self.assertFalse(peer_closed(idle[i], 0.01), "idle connection %d was closed" % i)
+        finally:
+            for s in idle:
+                s.close()
 
     def test_seventy_idle_connections_give_way_to_a_phone(self):
         before = self.console().count("CreateSocketInformation() failed.\r\n")

@@ -29,6 +29,8 @@ const std::map<DWORD, std::string> kMessageTexts = {
     {0xC0000008, "Dravik QAX Service encountered a critical network error.  Error code: %1\r\n%r%r\r\n"},
     {0xC000000A,
      "Dravik QAX Service was not able to bind to the IP address %1 on TCP port %2 - Error code: %3\r\n%r%r\r\n"},
+    {0xC000000D,
+     "Dravik QAX Service was not able to open its settings key %1 and will now exit - Error code: %2\r\n%r%r\r\n"},
 };
 
 struct ServiceModule {

@@ -80,8 +80,12 @@ TEST(PhoneXmlBodies, MarkupCharactersAreEscapedInEveryInsertedText) {
 TEST(PhoneXmlBodies, CharactersBeyondEightBitsBecomeQuestionMarks) {
     PushBody body;
     BuildMemberTextBody(&body, L"\u00c4rger \u20ac");
-    EXPECT_EQ(Text(body), "XML=<CiscoIPPhoneText><Title>EMERGENCY ALERT MESSAGE</Title><Text>\xc4rger ?</Text>"
+    EXPECT_EQ(Text(body), "XML=<CiscoIPPhoneText><Title>EMERGENCY ALERT MESSAGE</Title><Text>&#196;rger ?</Text>"
                           "</CiscoIPPhoneText>");
+    // Control characters that XML allows in no form would make the object unreadable; TAB,
+    // LF and CR stay.
+    BuildMemberTextBody(&body, L"a\x01\x1f\tb\r\n\x7f");
+    EXPECT_NE(Text(body).find("<Text>a??\tb\r\n\x7f</Text>"), std::string::npos) << Text(body);
 }
 
 TEST(PhoneXmlBodies, LongestEscapedTextsFitWhole) {

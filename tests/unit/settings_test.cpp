@@ -7,7 +7,9 @@
 #include <cstdio>
 
 #include "common/message_box.h"
+#include "service/event_log.h"
 #include "service/port_slots.h"
+#include "service/service_host.h"
 #include "tests/unit/service_recorders.h"
 
 namespace {
@@ -86,6 +88,7 @@ TEST_F(Settings, EmptyKeyShowsOneBoxPerValueAndRunsOnDefaults) {
         EXPECT_EQ(box.text, kAbsentValueText);
         EXPECT_EQ(box.caption, L"Dravik Software");
         EXPECT_EQ(box.flags, static_cast<UINT>(MB_SERVICE_NOTIFICATION | MB_ICONERROR));
+        EXPECT_EQ(box.owner, nullptr) << "a box with MB_SERVICE_NOTIFICATION must have no owner";
     }
     EXPECT_STREQ(g_dataFilePath, L"%PROGRAMDATA%\\DravikSoftware\\QAX\\CUCMdata.dat");
     EXPECT_STREQ(httpServerIP, L"");
@@ -336,6 +339,7 @@ TEST_F(Settings, MissingZonesKeyShowsTheKeyBoxAndLeavesNoZones) {
     EXPECT_EQ(boxes_.boxes()[0].text, kKeyOpenErrorText);
     EXPECT_EQ(boxes_.boxes()[0].caption, L"Dravik Software");
     EXPECT_EQ(boxes_.boxes()[0].flags, static_cast<UINT>(MB_SERVICE_NOTIFICATION | MB_ICONERROR));
+    EXPECT_EQ(boxes_.boxes()[0].owner, nullptr);
     EXPECT_EQ(g_zoneCount, 0);
     EXPECT_EQ(g_phoneClientCount, 2) << "the service goes on with what it could read";
 }
@@ -376,17 +380,47 @@ int PrintBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags
     fflush(stderr);
     return IDOK;
 }
+
+void PrintEvent(DWORD id, WORD type, const wchar_t** strings, WORD count) {
+    std::wstring line;
+    for (WORD i = 0; i < count; ++i) line += (i == 0 ? L"" : L"|") + std::wstring(strings[i]);
+    fprintf(stderr, "EVENT id=%lx type=%u %ls\n", static_cast<unsigned long>(id), type, line.c_str());
+    fflush(stderr);
+}
 }  // namespace
 
 TEST(SettingsKey, MissingKeyShowsTwoBoxesAndEndsTheProcessWithZero) {
+    // A console run ("-run"): two plain boxes and nothing in the event log (an event would
+    // come before the first box).
     DeleteMachineKeyTree(kSettingsKeyPath);
     EXPECT_EXIT(
         {
             SetMessageBoxHandler(PrintBox);
+            SetEventReporter(PrintEvent);
+            g_consoleMode = true;
             ReadProgramSettings();
         },
         testing::ExitedWithCode(0),
-        "BOX owner=0+ flags=16 Dravik QAX Configurator\\|Could not open registry to query information\\.\n"
+        "^BOX owner=0+ flags=16 Dravik QAX Configurator\\|Could not open registry to query information\\.\n"
         "BOX owner=0+ flags=16 Dravik Software - QAX Configurator\\|An error occured while attempting to read settings "
         "from the registry\\.  The settings were either not found or invalid\\.~~~~The program will now exit\\.");
+}
+
+TEST(SettingsKey, UnderTheServiceManagerTheFailureIsLoggedAndItsBoxesReachTheUser) {
+    DeleteMachineKeyTree(kSettingsKeyPath);
+    // 2097168: MB_SERVICE_NOTIFICATION | MB_ICONERROR; error 2: the key does not exist.
+    EXPECT_EXIT(
+        {
+            SetMessageBoxHandler(PrintBox);
+            SetEventReporter(PrintEvent);
+            g_consoleMode = false;
+            ReadProgramSettings();
+        },
+        testing::ExitedWithCode(0),
+        "^EVENT id=c000000d type=1 HKEY_LOCAL_MACHINE\\\\Software\\\\Dravik Software\\\\QAX\\|2\n"
+        "BOX owner=0+ flags=2097168 Dravik QAX Configurator\\|Could not open registry to query information\\.\n"
+        "BOX owner=0+ flags=2097168 Dravik Software - QAX Configurator\\|An error occured while attempting to read "
+        "settings from the registry\\.  The settings were either not found or invalid\\.~~~~The program will now "
+        "exit\\.");
+    DeleteMachineKeyTree(L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Dravik QAX");
 }

@@ -58,7 +58,7 @@ TEST(ZoneMenu, CharactersAboveLatin1BecomeQuestionMarks) {
     ZoneTable zones;
     zones.Add(L"Caf\u00e9 \u20ac");
     std::string menu = BuildZoneMenu(zones.Records(), 1, L"10.1.1.5", 80);
-    EXPECT_NE(menu.find("<Name>Caf\xe9 ?</Name>"), std::string::npos);
+    EXPECT_NE(menu.find("<Name>Caf&#233; ?</Name>"), std::string::npos) << menu;
 }
 
 TEST(ZoneMenu, UrlsNameTheBoundPortUnlessItIs80) {
@@ -94,6 +94,24 @@ TEST(ZoneMenu, ALongMenuEndsAfterTheLastWholeItemThatFits) {
     // The items kept are the first ones, in table order.
     EXPECT_NE(menu.find("<Name>" + std::to_string(1000 + fitting - 1)), std::string::npos);
     EXPECT_EQ(menu.find("<Name>" + std::to_string(1000 + fitting)), std::string::npos);
+}
+
+TEST(ZoneMenu, AnItemWithoutRoomForTheClosingTagAfterItIsLeftOut) {
+    // Items of 579 bytes: after 112 of them 581 bytes are left below the bound, room for a
+    // 113th item but not for it and the closing tag together.
+    ZoneTable zones;
+    for (int i = 0; i < 120; ++i) zones.Add(std::to_wstring(1000 + i) + std::wstring(232, L'y'));
+    const std::wstring address = L"127.0.20.1";
+    const size_t item = 97 + 2 * 236 + address.size();
+    ASSERT_EQ(item, 579u);
+    ASSERT_LE(106 + 113 * item, kMaxMenuBytes);
+    ASSERT_GT(106 + 113 * item + 20, kMaxMenuBytes);
+
+    std::string menu = BuildZoneMenu(zones.Records(), zones.Count(), address.c_str(), 80);
+    EXPECT_EQ(CountOf(menu, "<MenuItem>"), 112u);
+    EXPECT_EQ(menu.size(), 106 + 112 * item + 20);
+    EXPECT_EQ(menu.substr(menu.size() - 20), kTail);
+    EXPECT_EQ(menu.find("<Name>1112"), std::string::npos);
 }
 
 TEST(ZoneMenu, EscapedNamesCountTowardsTheBound) {
