@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds QAXservice and runs it in a console under Wine on a demo configuration that this
 # script writes itself: the settings key, three zones, a selection list and a phone data
-# file whose phones live on loopback addresses. Ctrl-C ends it.
+# file whose phones live on loopback addresses. Demo phones listen on those addresses, answer
+# the service's pushes as phones do and print each push they receive. Ctrl-C ends both.
 #
 # Usage: tools/run-demo.sh [ADDRESS [PORT]]   (default 127.0.0.1 8080; ADDRESS on loopback)
 set -euo pipefail
@@ -58,15 +59,50 @@ seed_registry(
            ("All Staff", "Every phone", [p[3] for p in phones])])
 EOF
 
+# The phones listen on port 80 (the service always pushes there), which needs root. They run
+# in the background, where Ctrl-C does not reach them: every way out of this script ends them,
+# and them first: a service ended first would reset the connections that they still hold.
+phones_pid=
+service_pid=
+stop_demo() {
+  if [ -n "$phones_pid" ]; then kill "$phones_pid" 2>/dev/null || true; wait "$phones_pid" 2>/dev/null || true; fi
+  if [ -n "$service_pid" ]; then kill -KILL "$service_pid" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+}
+trap stop_demo EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+service_url="http://$address:$port/qax.xml"
+ready="$demo_dir/phones.ready"
+rm -f "$ready"
+PYTHONPATH="$root/tests/e2e" python3 "$root/tools/demo_phones.py" "$ready" \
+  "$phone_net.11=Reception" "$phone_net.12=Warehouse office" "$phone_net.13=Loading dock" &
+phones_pid=$!
+for _ in $(seq 100); do
+  if [ -f "$ready" ] || ! kill -0 "$phones_pid" 2>/dev/null; then break; fi
+  sleep 0.1
+done
+[ -f "$ready" ] || echo "The demo phones are not running: the pushes will find nobody." >&2
+
 cat <<EOF
 
 Demo configuration written: service on http://$address:$port, zones Lobby, Warehouse and
 All Staff, phones at $phone_net.11 to $phone_net.13 (data file $demo_dir/CUCMdata.dat).
 
-Fetch the zone menu as the phone at $phone_net.12 would, from another terminal:
-  curl --interface $phone_net.12 http://$address:$port/qax.xml
+From another terminal, as the phone at $phone_net.11 (Reception) would:
+  fetch the zone menu:
+    curl --interface $phone_net.11 '$service_url'
+  start a page to the zone Warehouse (the demo phones at $phone_net.12 and $phone_net.13):
+    curl --interface $phone_net.11 '$service_url?action=broadcast_start&zone=Warehouse'
+  and stop it:
+    curl --interface $phone_net.11 '$service_url?action=broadcast_stop&zone=Warehouse'
+Each push that a demo phone receives is printed here as "[demo phone ...] push: ...".
 
-Starting QAXservice.exe -run; Ctrl-C ends it.
+Starting QAXservice.exe -run; Ctrl-C ends it and the demo phones.
 
 EOF
-exec wine "$build/bin/QAXservice.exe" -run
+# In the background as well, so that the traps above run as soon as a signal comes.
+wine "$build/bin/QAXservice.exe" -run &
+service_pid=$!
+wait "$service_pid"
