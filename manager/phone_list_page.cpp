@@ -159,6 +159,18 @@ void ApplyDeviceSelections(HWND page) {
     TickDeviceNames(GetDlgItem(page, IDC_PHONE_LIST), SplitSelectionList(selections));
 }
 
+std::vector<std::wstring> TickedDeviceNames(HWND listView) {
+    std::vector<std::wstring> names;
+    const int count = ListView_GetItemCount(listView);
+    for (int row = 0; row < count; ++row) {
+        if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
+        wchar_t deviceName[kTextUnits];
+        GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
+        names.push_back(deviceName);
+    }
+    return names;
+}
+
 namespace {
 
 // While the page fills itself from the registry and the data file, the edits and the list
@@ -209,19 +221,6 @@ void SetEveryCheckBox(HWND page, bool ticked) {
     ListView_SetItemState(listView, -1, INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1), LVIS_STATEIMAGEMASK);
     InvalidateRect(listView, nullptr, TRUE);
     UpdateWindow(listView);
-}
-
-// The device names of the ticked rows, in row order, one entry per ticked row.
-std::vector<std::wstring> TickedDeviceNames(HWND listView) {
-    std::vector<std::wstring> names;
-    const int count = ListView_GetItemCount(listView);
-    for (int row = 0; row < count; ++row) {
-        if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
-        wchar_t deviceName[kTextUnits];
-        GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
-        names.push_back(deviceName);
-    }
-    return names;
 }
 
 void RefreshFromCucm(HWND page) {
