@@ -1,5 +1,6 @@
-// Apply: every value of the Settings and IP Phone List pages, in their fixed order, then the
-// device selection list from the ticked rows, then the phone data file.
+// Apply: every value of the Settings and IP Phone List pages, in their fixed order, then, once
+// the phone list has been filled, the device selection list from the ticked rows and the
+// phone data file.
 #include "manager/save_settings.h"
 
 #include <commctrl.h>
