@@ -129,22 +129,46 @@ void FillPhoneListFromCucm(HWND listView) {
     }
 }
 
-void ApplyDeviceSelections(HWND page) {
-    std::wstring selections;
-    if (ReadSettingText(g_hSettingsKey, kValueDeviceSelections, false, &selections) != kValuePresent) return;
-    const HWND listView = GetDlgItem(page, IDC_PHONE_LIST);
+namespace {
+
+// Each name ticks the first row that carries it (case-sensitive, the whole column) and is
+// not ticked yet, so that a name listed twice ticks two rows of that name, as two ticked rows
+// list it twice. A row shows at most the first 255 characters of a device name: a longer
+// name is cut alike before it is compared. A name that no row carries ticks nothing.
+void TickDeviceNames(HWND listView, const std::vector<std::wstring>& names) {
     const int count = ListView_GetItemCount(listView);
-    for (const std::wstring& name : SplitSelectionList(selections)) {
+    for (const std::wstring& name : names) {
+        const std::wstring shown = CutDeviceName(name);
         for (int row = 0; row < count; ++row) {
+            if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2)) continue;
             wchar_t deviceName[kTextUnits];
             GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
-            // A row shows at most the first 255 characters of a device name; so is the item read.
-            if (CutDeviceName(name) == deviceName) {
+            if (shown == deviceName) {
                 ListView_SetItemState(listView, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
                 break;
             }
         }
     }
+}
+
+}  // namespace
+
+void ApplyDeviceSelections(HWND page) {
+    std::wstring selections;
+    if (ReadSettingText(g_hSettingsKey, kValueDeviceSelections, false, &selections) != kValuePresent) return;
+    TickDeviceNames(GetDlgItem(page, IDC_PHONE_LIST), SplitSelectionList(selections));
+}
+
+std::vector<std::wstring> TickedDeviceNames(HWND listView) {
+    std::vector<std::wstring> names;
+    const int count = ListView_GetItemCount(listView);
+    for (int row = 0; row < count; ++row) {
+        if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
+        wchar_t deviceName[kTextUnits];
+        GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
+        names.push_back(deviceName);
+    }
+    return names;
 }
 
 namespace {
@@ -199,36 +223,6 @@ void SetEveryCheckBox(HWND page, bool ticked) {
     UpdateWindow(listView);
 }
 
-// The device names of the ticked rows, in row order, one entry per ticked row.
-std::vector<std::wstring> TickedDeviceNames(HWND listView) {
-    std::vector<std::wstring> names;
-    const int count = ListView_GetItemCount(listView);
-    for (int row = 0; row < count; ++row) {
-        if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
-        wchar_t deviceName[kTextUnits];
-        GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
-        names.push_back(deviceName);
-    }
-    return names;
-}
-
-// A phone ticked before a download and still in it stays ticked: each name ticks the first
-// row of that name that is not ticked yet.
-void TickDeviceNames(HWND listView, const std::vector<std::wstring>& names) {
-    const int count = ListView_GetItemCount(listView);
-    for (const std::wstring& name : names) {
-        for (int row = 0; row < count; ++row) {
-            if (ListView_GetItemState(listView, row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2)) continue;
-            wchar_t deviceName[kTextUnits];
-            GetListItemText(listView, row, kFieldName, deviceName, kTextUnits);
-            if (name == deviceName) {
-                ListView_SetItemState(listView, row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
-                break;
-            }
-        }
-    }
-}
-
 void RefreshFromCucm(HWND page) {
     if (ShowMessageBox(page,
                        L"Halvenor will attempt to connect to your CUCM server to obtain the list of IP telephones.  "
@@ -251,7 +245,8 @@ void RefreshFromCucm(HWND page) {
         const HWND listView = GetDlgItem(page, IDC_PHONE_LIST);
         const std::vector<std::wstring> ticked = TickedDeviceNames(listView);
         FillPhoneListFromCucm(listView);
-        // A list that was never filled showed no ticks: the stored selection holds them.
+        // A phone ticked before the download and still in it stays ticked. A list that was
+        // never filled showed no ticks: the stored selection holds them.
         if (g_phoneListFilled) {
             TickDeviceNames(listView, ticked);
         } else {

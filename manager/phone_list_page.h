@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+#include <vector>
+
 #include "common/config_store.h"
 
 extern wchar_t g_dataFilePath[kPathUnits];
@@ -16,6 +19,9 @@ extern bool g_phoneListFilled;
 void InitPhoneListColumns(HWND listView);
 void FillPhoneListFromCucm(HWND listView);
 void ApplyDeviceSelections(HWND page);
+// The device names of the ticked rows, in row order, one entry per ticked row: what the
+// device selection list stores.
+std::vector<std::wstring> TickedDeviceNames(HWND listView);
 int CALLBACK ComparePhoneListItems(LPARAM first, LPARAM second, LPARAM sortParameter);
 // Sorts the list of a column click by that column with ComparePhoneListItems in
 // g_sortDirection; the caller flips the direction afterwards.

@@ -10,8 +10,8 @@
 bool IsSelectCmDeviceAnswer(const char* answer);
 
 // Cuts the zero-terminated `answer` into a new table of one record per device item that
-// carries a device name, in answer order; items without a name (the node item that encloses
-// the devices among them) are no phones. The table is allocated with new[] and handed to the
-// caller (nullptr when the count is 0). False, with nothing allocated, when the table cannot
-// be allocated.
+// carries a device name, in answer order. Other items (the node item that encloses the
+// devices) and device items without a name are no phones. The table is allocated with new[]
+// and handed to the caller (nullptr when the count is 0). False, with nothing allocated, when
+// the table cannot be allocated.
 bool CutAnswerIntoRecords(const char* answer, PhoneRecord** records, int* count);

@@ -3,8 +3,11 @@
 
 #include <windows.h>
 
+#include "common/config_store.h"
+
+// A longer device name is cut to the field, as everywhere else in the manager.
 struct PhoneRecord {
-    wchar_t Name[256];
+    wchar_t Name[kDeviceNameCharacters + 1];
     wchar_t IpAddress[16];
     wchar_t Description[256];
     wchar_t DirNumber[256];

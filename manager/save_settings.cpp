@@ -1,5 +1,6 @@
-// Apply: every value of the Settings and IP Phone List pages, in their fixed order, then the
-// device selection list from the ticked rows, then the phone data file.
+// Apply: every value of the Settings and IP Phone List pages, in their fixed order, then, once
+// the phone list has been filled, the device selection list from the ticked rows and the
+// phone data file.
 #include "manager/save_settings.h"
 
 #include <commctrl.h>
@@ -56,33 +57,11 @@ std::wstring ControlText(HWND page, int controlId) {
     return text;
 }
 
-// A row's column text, whole: a device name is stored as the row shows it, so that the next
-// start ticks the same row again.
-std::wstring ListCellText(HWND list, int row, int column) {
-    std::wstring text(256, L'\0');
-    for (;;) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = &text[0];
-        item.cchTextMax = static_cast<int>(text.size());
-        LRESULT length = SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        if (length < static_cast<LRESULT>(text.size()) - 1 || text.size() >= 65536) {
-            text.resize(wcsnlen(text.c_str(), text.size()));
-            return text;
-        }
-        text.assign(text.size() * 2, L'\0');
-    }
-}
-
 // Each ticked row's device name followed by ";", in row order (the order shown).
 std::wstring DeviceSelectionList(HWND phoneListPage) {
-    HWND list = GetDlgItem(phoneListPage, IDC_PHONE_LIST);
     std::wstring selections;
-    int rows = list ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : 0;
-    for (int row = 0; row < rows; ++row) {
-        UINT state = static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
-        if ((state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) continue;
-        selections += ListCellText(list, row, 3);
+    for (const std::wstring& name : TickedDeviceNames(GetDlgItem(phoneListPage, IDC_PHONE_LIST))) {
+        selections += name;
         selections += L';';
     }
     return selections;

@@ -104,7 +104,7 @@ TEST_F(RisPortLiveTest, AcceptedCertificateAndACmNodeWithThreeDevicesGiveThreeRe
     EXPECT_EQ(g_dialogFlags, static_cast<DWORD>(FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
                                                 FLAGS_ERROR_UI_FLAGS_GENERATE_DATA));
     EXPECT_TRUE(boxes_.boxes().empty());
-    // The node item that encloses the devices has no device name: it is no phone.
+    // The node item that encloses the devices is no phone.
     ASSERT_EQ(g_phoneRecordCount, 3);
     const wchar_t* names[] = {L"SEP00000000A001", L"SEP00000000A002", L"SEP00000000A003"};
     const wchar_t* addresses[] = {L"127.0.41.1", L"127.0.41.2", L"127.0.41.3"};

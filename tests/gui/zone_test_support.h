@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "common/message_box.h"
 #include "gui_test_support.h"
 #include "manager/resource.h"
@@ -221,6 +223,17 @@ inline bool SelectPhoneRow(HWND list, const std::wstring& deviceName) {
         return true;
     }
     return false;
+}
+
+// What the combobox tells the page when the user drops its list and picks a zone.
+inline void ChooseZone(HWND page, const wchar_t* name) {
+    HWND combo = GetDlgItem(page, IDC_ZONE_COMBO);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo));
+    const LRESULT index = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
+    ASSERT_NE(index, CB_ERR) << "the zone is listed";
+    SendMessageW(combo, CB_SETCURSEL, index, 0);
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
 }
 
 using guitest::WindowText;

@@ -76,16 +76,7 @@ protected:
 
     void Click(int id) { SendMessageW(item(id), BM_CLICK, 0, 0); }
 
-    // What the combobox tells the page when the user drops its list and picks a zone.
-    void ChooseZone(const wchar_t* name) {
-        SendMessageW(page(), WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo()));
-        LRESULT index =
-            SendMessageW(combo(), CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name));
-        ASSERT_NE(index, CB_ERR) << "the zone is listed";
-        SendMessageW(combo(), CB_SETCURSEL, index, 0);
-        SendMessageW(page(), WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo()));
-        SendMessageW(page(), WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo()));
-    }
+    void ChooseZone(const wchar_t* name) { zonetest::ChooseZone(page(), name); }
 
     void TypeIntoName(const std::wstring& text) { TypeKeys(nameField(), text); }
 

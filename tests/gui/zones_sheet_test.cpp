@@ -40,16 +40,6 @@ void SetRowState(HWND list, int row, UINT state, UINT mask) {
     PumpMessages(10);
 }
 
-// What the combobox tells the page when the administrator picks a zone from its list.
-void ChooseZone(HWND page, const wchar_t* name) {
-    HWND combo = GetDlgItem(page, IDC_ZONE_COMBO);
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo));
-    SendMessageW(combo, CB_SETCURSEL, SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                                   reinterpret_cast<LPARAM>(name)), 0);
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-    SendMessageW(page, WM_COMMAND, MAKEWPARAM(IDC_ZONE_COMBO, CBN_SELENDOK), reinterpret_cast<LPARAM>(combo));
-}
-
 class ZonesInTheSheet : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -133,7 +123,7 @@ TEST_F(ZonesInTheSheet, ADeviceNameOverTheLimitIsCutAlikeSoItKeepsItsTickAndItsZ
         ASSERT_NE(page, nullptr);
         HWND unassigned = GetDlgItem(page, IDC_UNASSIGNED_LIST);
         HWND assigned = GetDlgItem(page, IDC_ASSIGNED_LIST);
-        ChooseZone(page, L"Workshop");
+        zonetest::ChooseZone(page, L"Workshop");
         ASSERT_GE(RowOf(unassigned, L"2004"), 0);
         SetRowState(unassigned, RowOf(unassigned, L"2004"), LVIS_SELECTED, LVIS_SELECTED);
         harness.Click(kZonesPage, IDC_ASSIGN);
@@ -142,7 +132,7 @@ TEST_F(ZonesInTheSheet, ADeviceNameOverTheLimitIsCutAlikeSoItKeepsItsTickAndItsZ
                   Sorted({L"SEP0000000000A2", cut}));
 
         // Chosen again it shows as a member, and the next save of the zone keeps it.
-        ChooseZone(page, L"Workshop");
+        zonetest::ChooseZone(page, L"Workshop");
         EXPECT_EQ(zonetest::DeviceNames(assigned), (std::vector<std::wstring>{cut}));
         SetRowState(unassigned, RowOf(unassigned, L"2001"), LVIS_SELECTED, LVIS_SELECTED);
         harness.Click(kZonesPage, IDC_ASSIGN);
@@ -163,7 +153,7 @@ TEST_F(ZonesInTheSheet, ADeviceNameOverTheLimitIsCutAlikeSoItKeepsItsTickAndItsZ
     EXPECT_EQ(static_cast<UINT>(INDEXTOSTATEIMAGEMASK(2)),
               static_cast<UINT>(SendMessageW(phones, LVM_GETITEMSTATE, RowOf(phones, L"2004"), LVIS_STATEIMAGEMASK)))
         << "the tick is back on reopening";
-    ChooseZone(reopened.page(kZonesPage), L"Workshop");
+    zonetest::ChooseZone(reopened.page(kZonesPage), L"Workshop");
     EXPECT_EQ(Sorted(zonetest::DeviceNames(reopened.control(kZonesPage, IDC_ASSIGNED_LIST))),
               Sorted({L"SEP0000000000A1", cut}));
     EXPECT_TRUE(RecordedBoxes().empty());
