@@ -290,6 +290,18 @@ class BroadcastTest(unittest.TestCase):
         self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
         self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
 
+    def test_a_start_push_held_past_the_wait_is_dropped_not_sent_after_the_stop(self):
+        # M1 holds its first start push for longer than its stop waits for the start to end.
+        self.phones.answer_slowly(M1[0], 15)
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        self.phones.wait_for_count(M1[0], 1)
+        self.phones.answer_slowly(M1[0], 0)
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        # The stop goes out once its wait has run out. The start's text and sound, which would
+        # come after it and leave the alert on the screen, are dropped when the answer comes.
+        self.wait_printed(b"Push to %s dropped" % M1[0].encode(), timeout=30)
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), RECEIVE_STOP, BLANK_TEXT, SERVICES])
+
     def test_unreachable_and_silent_members_delay_no_other_phone(self):
         with SilentPhone(SILENT[0]) as silent:
             started = time.monotonic()
