@@ -106,22 +106,6 @@ def peer_closed(s, wait):
         return True
 
 
-def receive_until_closed(s, timeout=10.0):
-    """What the service sends until the connection ends, closed or reset (how it ended:
-    receive_to_the_end)."""
-    s.settimeout(timeout)
-    reply = b""
-    try:
-        while True:
-            chunk = s.recv(65536)
-            if not chunk:
-                break
-            reply += chunk
-    except (ConnectionResetError, socket.timeout):
-        pass
-    return reply
-
-
 def receive_to_the_end(s, timeout=10.0):
     """What the service sends, and how the connection ended: "closed" (the end of the stream),
     "reset" or "timeout"."""
@@ -137,6 +121,11 @@ def receive_to_the_end(s, timeout=10.0):
         return reply, "reset"
     except socket.timeout:
         return reply, "timeout"
+
+
+def receive_until_closed(s, timeout=10.0):
+    """What the service sends until the connection ends, however it ends."""
+    return receive_to_the_end(s, timeout)[0]
 
 
 def split_reply(reply):
