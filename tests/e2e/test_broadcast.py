@@ -212,12 +212,12 @@ class BroadcastTest(unittest.TestCase):
     def test_requests_that_start_or_stop_nothing(self):
         # A stop from a phone that holds no slot, naming no zone: no answer, nothing pushed.
         self.assertEqual(self.ask(M1[0], stop_request("Nowhere"), timeout=2), b"")
-        # A start for a zone that does not exist: no answer, nothing pushed, slot given back.
+        # A start for a zone that does not exist: no answer, nothing pushed, no slot kept.
         self.assertEqual(self.ask(INIT[0], start_request("Nowhere"), timeout=2), b"")
         self.assert_quiet(RECORDING, [0, 0, 0, 0])
         self.assertEqual(self.broadcast_events(1, timeout=0), [])
 
-        # Take every slot; the lowest port goes first, so the unknown zone gave its slot back.
+        # Take every slot; the lowest port goes first, so the unknown zone kept no slot.
         for n, caller in enumerate(CALLERS[:SLOTS]):
             self.assertEqual(self.ask(caller, start_request("South")), ACTION_REPLY)
             self.phones.wait_for_count(OUTSIDER[0], 3 * (n + 1))
