@@ -53,8 +53,9 @@ void RunTargets(const ZoneRecord& zone, const char* initiatorIP, DWORD port, LPT
     }
 }
 
-// The beeps and the event. The port is -1 when no slot tells it (a stop after a restart):
-// the event then names the multicast address alone.
+// The beeps and the event. The port is -1 when no slot tells it (a stop from a phone that
+// holds none for the zone, as after a restart): the event then names the multicast address
+// alone.
 void ConfirmAction(DWORD eventId, const ZoneRecord& zone, int port, const wchar_t* initiatorIP) {
     ServerBeep(300, 100);
     ServerBeep(500, 100);

@@ -40,8 +40,8 @@ int ReadProgramSettings();
 // value shows the absent-value box (no owner) when showBox is set.
 DWORD QueryRegistryValue(HKEY key, const wchar_t* valueName, std::vector<BYTE>* buffer, bool showBox);
 // Opens a key under HKEY_LOCAL_MACHINE with full access; on failure shows the key box (no
-// owner) and
-// returns nullptr, and the caller goes on without the key. The caller closes the key.
+// owner) and returns nullptr, and the caller goes on without the key. The caller closes the
+// key.
 HKEY OpenSettingsKey(const wchar_t* subkeyPath);
 void LoadZones();
 void InitializePhoneClientList(const wchar_t* selectionText);

@@ -53,6 +53,9 @@ class RecordingPhones:
                 length = int(self.headers.get("Content-Length", "0"))
                 body = self.rfile.read(length)
                 arrived = time.monotonic()
+                # The delay of the moment the push arrived, which a test may change once it
+                # sees the push.
+                delay = phones._delays.get(self.server.server_address[0], 0)
                 with phones._changed:
                     phones.pushes[self.server.server_address[0]].append(
                         Push(self.requestline, dict(self.headers.items()), body, arrived))
@@ -60,7 +63,6 @@ class RecordingPhones:
                 if self.server.server_address[0] in hang_up_on_text and b"<CiscoIPPhoneText>" in body:
                     self.close_connection = True
                     return
-                delay = phones._delays.get(self.server.server_address[0], 0)
                 if delay:
                     time.sleep(delay)
                 try:
@@ -86,7 +88,8 @@ class RecordingPhones:
             raise
 
     def answer_slowly(self, address, seconds):
-        """From now on the phone at address answers each push `seconds` after it arrived."""
+        """The phone at address answers each push that arrives from now on `seconds` after it
+        arrived."""
         with self._lock:
             self._delays[address] = seconds
 

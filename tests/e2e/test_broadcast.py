@@ -212,12 +212,12 @@ class BroadcastTest(unittest.TestCase):
     def test_requests_that_start_or_stop_nothing(self):
         # A stop from a phone that holds no slot, naming no zone: no answer, nothing pushed.
         self.assertEqual(self.ask(M1[0], stop_request("Nowhere"), timeout=2), b"")
-        # A start for a zone that does not exist: no answer, nothing pushed, slot given back.
+        # A start for a zone that does not exist: no answer, nothing pushed, no slot kept.
         self.assertEqual(self.ask(INIT[0], start_request("Nowhere"), timeout=2), b"")
         self.assert_quiet(RECORDING, [0, 0, 0, 0])
         self.assertEqual(self.broadcast_events(1, timeout=0), [])
 
-        # Take every slot; the lowest port goes first, so the unknown zone gave its slot back.
+        # Take every slot; the lowest port goes first, so the unknown zone kept no slot.
         for n, caller in enumerate(CALLERS[:SLOTS]):
             self.assertEqual(self.ask(caller, start_request("South")), ACTION_REPLY)
             self.phones.wait_for_count(OUTSIDER[0], 3 * (n + 1))
@@ -243,7 +243,10 @@ class BroadcastTest(unittest.TestCase):
     def test_stop_after_the_service_restarted_during_a_page(self):
         self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
         self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY])
-        self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
+        # Every member has had its start pushes before the service goes, so that stopping it
+        # cuts none of them short.
+        for member in (M1, M2):
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY])
         self.service.stop()
         self.start_service()
 
@@ -286,6 +289,18 @@ class BroadcastTest(unittest.TestCase):
         self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
         self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
         self.assert_pushes(M1[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT, SERVICES])
+
+    def test_a_start_push_held_past_the_wait_is_dropped_not_sent_after_the_stop(self):
+        # M1 holds its first start push for longer than its stop waits for the start to end.
+        self.phones.answer_slowly(M1[0], 15)
+        self.assertEqual(self.ask(INIT[0], start_request("North")), ACTION_REPLY)
+        self.phones.wait_for_count(M1[0], 1)
+        self.phones.answer_slowly(M1[0], 0)
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        # The stop goes out once its wait has run out. The start's text and sound, which would
+        # come after it and leave the alert on the screen, are dropped when the answer comes.
+        self.wait_printed(b"Push to %s dropped" % M1[0].encode(), timeout=30)
+        self.assert_pushes(M1[0], [receive(FIRST_PORT), RECEIVE_STOP, BLANK_TEXT, SERVICES])
 
     def test_unreachable_and_silent_members_delay_no_other_phone(self):
         with SilentPhone(SILENT[0]) as silent:

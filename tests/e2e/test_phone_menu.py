@@ -106,22 +106,6 @@ def peer_closed(s, wait):
         return True
 
 
-def receive_until_closed(s, timeout=10.0):
-    """What the service sends until the connection ends, closed or reset (how it ended:
-    receive_to_the_end)."""
-    s.settimeout(timeout)
-    reply = b""
-    try:
-        while True:
-            chunk = s.recv(65536)
-            if not chunk:
-                break
-            reply += chunk
-    except (ConnectionResetError, socket.timeout):
-        pass
-    return reply
-
-
 def receive_to_the_end(s, timeout=10.0):
     """What the service sends, and how the connection ended: "closed" (the end of the stream),
     "reset" or "timeout"."""
@@ -137,6 +121,11 @@ def receive_to_the_end(s, timeout=10.0):
         return reply, "reset"
     except socket.timeout:
         return reply, "timeout"
+
+
+def receive_until_closed(s, timeout=10.0):
+    """What the service sends until the connection ends, however it ends."""
+    return receive_to_the_end(s, timeout)[0]
 
 
 def split_reply(reply):
@@ -180,6 +169,17 @@ class _ServiceCase(unittest.TestCase):
 
     def menu(self, source_ip=PHONE_IP):
         return phone_request(source_ip, SERVICE_IP, self.PORT, http_get("/qax.xml", SERVICE_IP))
+
+    def connect_idle(self, sources, idle):
+        """Connects from each source address in turn, each once the service has accepted the
+        one before it, and keeps the connections in idle (for the caller to close)."""
+        for i, source in enumerate(sources):
+            accepted = self.console().count("Accepted socket: ")
+            idle.append(connect_from(source, self.PORT))
+            deadline = time.monotonic() + 10
+            while self.console().count("Accepted socket: ") <= accepted:
+                self.assertLess(time.monotonic(), deadline, "connection %d was not accepted" % i)
+                time.sleep(0.02)
 
 
 class MenuOnPort80(_ServiceCase):
@@ -287,13 +287,7 @@ class MenuOnAnotherPort(_ServiceCase):
     def test_a_request_arriving_with_a_newcomer_to_a_full_table_is_answered(self):
         idle = []
         try:
-            for i in range(63):
-                accepted = self.console().count("Accepted socket: ")
-                idle.append(connect_from("127.0.20.%d" % (180 + i), self.PORT))
-                deadline = time.monotonic() + 10
-                while self.console().count("Accepted socket: ") <= accepted:
-                    self.assertLess(time.monotonic(), deadline, "connection %d was not accepted" % i)
-                    time.sleep(0.02)
+            self.connect_idle(["127.0.20.%d" % (180 + i) for i in range(63)], idle)
             # The table holds these 63, the first the oldest. Held still, the service meets at
             # once a newcomer and the oldest connection's request, which came after it.
             os.kill(self.service.proc.pid, signal.SIGSTOP)
@@ -319,13 +313,7 @@ class MenuOnAnotherPort(_ServiceCase):
         before = self.console().count("CreateSocketInformation() failed.\r\n")
         idle = []
         try:
-            for i in range(70):
-                accepted = self.console().count("Accepted socket: ")
-                idle.append(connect_from("127.0.20.%d" % (100 + i), self.PORT))
-                deadline = time.monotonic() + 10
-                while self.console().count("Accepted socket: ") <= accepted:
-                    self.assertLess(time.monotonic(), deadline, "connection %d was not accepted" % i)
-                    time.sleep(0.02)
+            self.connect_idle(["127.0.20.%d" % (100 + i) for i in range(70)], idle)
             # The 64th to 70th pushed out the oldest seven; the phone pushes out the eighth.
             self.assertServesMenu(PHONE_IP)
             for i in range(8):

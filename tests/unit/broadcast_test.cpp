@@ -141,7 +141,7 @@ TEST_F(BroadcastControl, ZoneWithoutPagedPhonesStillStartsForTheInitiator) {
 }
 
 TEST_F(BroadcastControl, StartsThatFindNoSlotOrNoZoneLeaveEverythingAsItWas) {
-    // Unknown zone: no answer, and the slot just taken is given back.
+    // Unknown zone: no answer, and no slot taken (the zone is looked up first).
     PhoneCall unknown(kRequester, "/qax.xml?action=broadcast_start&zone=lobby");
     StartBroadcast(unknown.request());
     EXPECT_FALSE(unknown.request()->replied);

@@ -199,6 +199,48 @@ TEST_F(PortSlots, SweepFreesOnlySlotsOlderThanTheMaximumDuration) {
     EXPECT_EQ(Console().find("Tick count exceeded.  Freeing RTP port availability...\r\n") != std::string::npos, true);
 }
 
+namespace {
+
+// What the table looks like to the server thread while the sweep ends an expired broadcast.
+struct WhileEnding {
+    ExpiredBroadcast broadcast{};
+    int holderFinds = 0;
+    int newBroadcastGets = 0;
+    int releaseAnswers = 0;
+    DWORD slotInUse = 0;
+};
+WhileEnding g_whileEnding;
+
+void LookWhileEnding(const ExpiredBroadcast& broadcast) {
+    g_whileEnding.broadcast = broadcast;
+    g_whileEnding.holderFinds = RTPportFind(broadcast.holderIP);
+    g_whileEnding.newBroadcastGets = RTPportAcquire("127.0.10.23", 1);
+    g_whileEnding.releaseAnswers = RTPportRelease(broadcast.port);  // a stop racing the sweep
+    g_whileEnding.slotInUse = g_rtpPortSlots[0].inUse;
+}
+
+}  // namespace
+
+TEST_F(PortSlots, SweptPortStaysTakenUntilItsBroadcastHasBeenEnded) {
+    ASSERT_EQ(Create(5000, 5001), 1);
+    ASSERT_EQ(RTPportAcquire("127.0.10.21", 2), 5000);
+    g_fakeTick = 1000 + 60001;
+    g_whileEnding = WhileEnding();
+    EXPECT_EQ(RTPportSweep(1, LookWhileEnding), 1);
+
+    EXPECT_EQ(g_whileEnding.broadcast.port, 5000);
+    EXPECT_STREQ(g_whileEnding.broadcast.holderIP, "127.0.10.21");
+    EXPECT_EQ(g_whileEnding.broadcast.zone, 2);
+    // Neither the holder's stop nor a new broadcast gets the port, and a release leaves it taken.
+    EXPECT_EQ(g_whileEnding.holderFinds, -1);
+    EXPECT_EQ(g_whileEnding.newBroadcastGets, 5001);
+    EXPECT_EQ(g_whileEnding.releaseAnswers, 1);
+    EXPECT_EQ(g_whileEnding.slotInUse, 1u);
+    // Once it has been ended, the port is free.
+    EXPECT_EQ(g_rtpPortSlots[0].inUse, 0u);
+    EXPECT_EQ(RTPportAcquire("127.0.10.24", 0), 5000);
+}
+
 TEST_F(PortSlots, ZeroOrNegativeDurationNeverSweeps) {
     ASSERT_EQ(Create(5000, 5001), 1);
     RTPportAcquire("127.0.10.21", 0);
