@@ -178,12 +178,7 @@ class BroadcastTest(unittest.TestCase):
                 # the message and the sound.
                 ElementTree.fromstring(push.body[len("XML="):])
 
-        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
-        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
-        for member in (M1, M2):
-            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
-                                           SERVICES])
-        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
+        self.stop_north_and_check_its_phones()
 
         out = self.service.output
         self.assertIn(b"MODE: 1 ZONE: North\r\n", out)
@@ -198,6 +193,16 @@ class BroadcastTest(unittest.TestCase):
         self.phones.wait_for_count(M1[0], 9)
         self.assertEqual(self.phones.bodies(M1[0])[6], receive(FIRST_PORT))
         self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+
+    def stop_north_and_check_its_phones(self):
+        """INIT's STOP for North, which it started on the first port: the initiator stops
+        transmitting, both members stop receiving and are cleared, the outsider hears nothing."""
+        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
+        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
+        for member in (M1, M2):
+            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
+                                           SERVICES])
+        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
 
     def broadcast_events(self, count, timeout=10.0):
         """The start and stop events reported so far, once there are `count` (or the time is up)."""
@@ -251,12 +256,7 @@ class BroadcastTest(unittest.TestCase):
         self.start_service()
 
         # The new service holds no slot for the page, and the STOP key still ends it.
-        self.assertEqual(self.ask(INIT[0], stop_request("North")), ACTION_REPLY)
-        self.assert_pushes(INIT[0], [transmit(FIRST_PORT), initiator_text("North"), PLAY, TRANSMIT_STOP])
-        for member in (M1, M2):
-            self.assert_pushes(member[0], [receive(FIRST_PORT), MEMBER_TEXT, PLAY, RECEIVE_STOP, BLANK_TEXT,
-                                           SERVICES])
-        self.assertEqual(self.phones.bodies(OUTSIDER[0]), [])
+        self.stop_north_and_check_its_phones()
         # No slot tells the port: the event names the multicast address alone.
         self.assertEqual(self.broadcast_events(1), [(0x4000000C, 4, ["North", GROUP, INIT[0]])])
 
