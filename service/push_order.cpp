@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <map>
+#include <new>
 #include <string>
 
 #include "common/unique_handle.h"
@@ -65,17 +66,24 @@ void PushTurn::End() {
 
 PushTurn PushTurn::Join(const wchar_t* phoneIP) {
     PushTurn turn;
-    std::shared_ptr<JobEnd> end = NewJobEnd();
-    if (!end || phoneIP == nullptr) return turn;
-    LinesLock lock;
-    if (g_lines == nullptr) g_lines = new std::map<std::wstring, std::shared_ptr<PhoneLine>>();  // lives as long as the process
-    std::shared_ptr<PhoneLine>& line = (*g_lines)[phoneIP];
-    if (!line) line = std::make_shared<PhoneLine>();
-    turn.line_ = line;
-    turn.ticket_ = ++line->lastTicket;
-    turn.previous_ = std::move(line->lastJob);
-    turn.end_ = end;
-    line->lastJob = std::move(end);
+    if (phoneIP == nullptr) return turn;
+    // Join runs on the connection thread: memory that cannot be had leaves the job out of line
+    // (it waits for nobody) rather than end the service.
+    try {
+        std::shared_ptr<JobEnd> end = NewJobEnd();
+        if (!end) return turn;
+        LinesLock lock;
+        if (g_lines == nullptr) g_lines = new std::map<std::wstring, std::shared_ptr<PhoneLine>>();  // lives as long as the process
+        std::shared_ptr<PhoneLine>& line = (*g_lines)[phoneIP];
+        if (!line) line = std::make_shared<PhoneLine>();
+        turn.line_ = line;
+        turn.ticket_ = ++line->lastTicket;
+        turn.previous_ = std::move(line->lastJob);
+        turn.end_ = end;
+        line->lastJob = std::move(end);
+    } catch (const std::bad_alloc&) {
+        return PushTurn();
+    }
     return turn;
 }
 
